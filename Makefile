@@ -1,0 +1,41 @@
+# The two commands of the README: `make run` and `make test`. Both install what is missing first.
+PRESET ?= default
+BUILD_DIR := build/$(PRESET)
+ARGS ?=
+
+.PHONY: setup configure build run test bench fuzz resources clean
+
+setup:
+	@tools/setup.sh
+
+configure: setup
+	@cmake --preset $(PRESET) >/dev/null
+
+build: configure
+	@cmake --build --preset $(PRESET)
+
+run: build
+	@tools/run.sh $(BUILD_DIR)/src/app/grinsley $(ARGS)
+
+test: build
+	@ctest --preset $(PRESET)
+
+bench: setup
+	@cmake --preset bench >/dev/null
+	@cmake --build --preset bench
+	@build/bench/bench/grinsley_bench
+
+fuzz: setup
+	@cmake -S fuzz -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build build/fuzz
+	@mkdir -p build/fuzz/corpus
+	@build/fuzz/json_fuzzer -max_total_time=$${FUZZ_SECONDS:-120} build/fuzz/corpus fuzz/corpus
+
+# Regenerates the icons, masks and sample photo under resources/images.
+resources: setup
+	@cmake -S . -B build/tools -G Ninja -DGRINSLEY_BUILD_TOOLS=ON -DGRINSLEY_BUILD_TESTS=OFF >/dev/null
+	@cmake --build build/tools --target grinsley_resource_generator
+	@QT_QPA_PLATFORM=offscreen build/tools/tools/resource_generator/grinsley_resource_generator resources/images
+
+clean:
+	rm -rf build

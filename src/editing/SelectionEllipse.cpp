@@ -1,0 +1,17 @@
+#include "SelectionEllipse.h"
+
+#include <QPainterPath>
+
+#include "platform/Bundle.h"
+
+namespace grinsley {
+
+void SelectionEllipse::addShapeToPath(QPainterPath& path, const QRectF& rect) const {
+    path.addEllipse(rect);
+}
+
+QString SelectionEllipse::getPathForMaskFile() const {
+    return platform::Bundle::pathForResource(QStringLiteral("EllipseMask"), QStringLiteral("png"));
+}
+
+} // namespace grinsley

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "editing/SelectionShape.h"
+
+namespace grinsley {
+
+class SelectionEllipse final : public SelectionShape {
+public:
+    void addShapeToPath(QPainterPath& path, const QRectF& rect) const override;
+    QString getPathForMaskFile() const override;
+};
+
+} // namespace grinsley

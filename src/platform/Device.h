@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+
+#include <QStringList>
+
+class QWidget;
+
+namespace grinsley::platform {
+
+enum class Idiom { Phone, Tablet };
+enum class InterfaceOrientation { Portrait, Landscape };
+
+// What kind of device this is. A `--idiom phone|tablet` option decides; without one, a screen whose shorter
+// side has room for a tablet layout makes a tablet, anything else (or no screen) a phone.
+class Device {
+public:
+    static Idiom idiom();
+    static bool isTablet() { return idiom() == Idiom::Tablet; }
+
+    // Reads `--idiom phone|tablet` (or `--idiom=...`); other arguments are left alone.
+    static void configure(const QStringList& arguments);
+    // An explicit choice, as the option makes; nullopt goes back to the screen-size rule.
+    static void setIdiom(std::optional<Idiom> idiom);
+
+    // Landscape when the window is wider than it is tall.
+    static InterfaceOrientation interfaceOrientation(const QWidget* window);
+
+    static constexpr int tabletMinimumShortSide = 768;
+};
+
+} // namespace grinsley::platform

@@ -1,0 +1,78 @@
+#include "EditMenu.h"
+
+#include <QAction>
+#include <QGraphicsObject>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QMenu>
+
+namespace grinsley::platform {
+
+EditMenu& EditMenu::shared() {
+    static EditMenu* menu = new EditMenu; // lives as long as the process; the popup is a top-level widget
+    return *menu;
+}
+
+EditMenu::EditMenu() {
+    _menu = new QMenu;
+    _menu->setObjectName(QStringLiteral("editMenu"));
+    _copy = _menu->addAction(tr("Copy"), this, [this] { perform(EditAction::Copy); });
+    _paste = _menu->addAction(tr("Paste"), this, [this] { perform(EditAction::Paste); });
+    _delete = _menu->addAction(tr("Delete"), this, [this] { perform(EditAction::Delete); });
+}
+
+EditMenu::~EditMenu() { delete _menu; }
+
+void EditMenu::setTargetRect(const QRectF& rect, QGraphicsItem* item, EditResponder* responder) {
+    _rect = rect;
+    _item = item;
+    _responder = responder;
+    _itemObject = item ? item->toGraphicsObject() : nullptr;
+}
+
+void EditMenu::setMenuVisible(bool visible, bool /*animated*/) {
+    if (!visible) {
+        _menu->hide();
+        return;
+    }
+    if (!_item || !_responder || (_item->toGraphicsObject() && !_itemObject) || !_item->scene())
+        return;
+    const auto views = _item->scene()->views();
+    if (views.isEmpty())
+        return;
+    QGraphicsView* view = views.first();
+    _copy->setEnabled(_responder->canPerformAction(EditAction::Copy));
+    _paste->setEnabled(_responder->canPerformAction(EditAction::Paste));
+    _delete->setEnabled(_responder->canPerformAction(EditAction::Delete));
+    const QPointF scenePoint = _item->mapToScene(_rect.center());
+    const QPoint global = view->viewport()->mapToGlobal(view->mapFromScene(scenePoint));
+    _menu->popup(global);
+    emit menuShown();
+}
+
+bool EditMenu::isMenuVisible() const { return _menu->isVisible(); }
+
+QMenu* EditMenu::menu() const { return _menu; }
+
+QAction* EditMenu::action(EditAction action) const {
+    switch (action) {
+    case EditAction::Copy:
+        return _copy;
+    case EditAction::Paste:
+        return _paste;
+    case EditAction::Delete:
+        return _delete;
+    default:
+        return nullptr;
+    }
+}
+
+void EditMenu::perform(EditAction action) {
+    if (!_responder || (_item && _item->toGraphicsObject() && !_itemObject))
+        return;
+    // Asked again: the state may have changed while the menu was open.
+    if (_responder->canPerformAction(action))
+        _responder->performAction(action);
+}
+
+} // namespace grinsley::platform

@@ -1,0 +1,14 @@
+// Test main: an offscreen QApplication for the whole run, then GoogleTest.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Grinsley"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Grinsley"));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,249 @@
+// Draws the application's bundled images: the selection overlay's handle icons, the two shape masks and a
+// sample photo. Run with `make resources`; the output is checked in under resources/images.
+#include <cmath>
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+#include <QRandomGenerator>
+#include <QTextStream>
+
+namespace {
+
+constexpr int iconScale = 2; // icons are drawn at twice their point size
+
+QImage blankIcon(int points) {
+    QImage image(points * iconScale, points * iconScale, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+// A dark disc with a white ring and a soft shadow: it reads on bright and dark photos alike.
+void drawBadge(QPainter& p, QPointF centre, qreal radius) {
+    p.setPen(Qt::NoPen);
+    QRadialGradient shadow(centre + QPointF(0, 2), radius + 6);
+    shadow.setColorAt(0.75, QColor(0, 0, 0, 90));
+    shadow.setColorAt(1.0, QColor(0, 0, 0, 0));
+    p.setBrush(shadow);
+    p.drawEllipse(centre + QPointF(0, 2), radius + 6, radius + 6);
+    QLinearGradient fill(centre - QPointF(0, radius), centre + QPointF(0, radius));
+    fill.setColorAt(0, QColor(58, 62, 70, 235));
+    fill.setColorAt(1, QColor(18, 20, 24, 235));
+    p.setBrush(fill);
+    p.setPen(QPen(Qt::white, radius * 0.11));
+    p.drawEllipse(centre, radius, radius);
+}
+
+QPainterPath arrowHead(QPointF tip, qreal angle, qreal length, qreal width) {
+    const QPointF dir(std::cos(angle), std::sin(angle));
+    const QPointF normal(-dir.y(), dir.x());
+    const QPointF base = tip - dir * length;
+    QPainterPath head;
+    head.moveTo(tip);
+    head.lineTo(base + normal * width / 2);
+    head.lineTo(base - normal * width / 2);
+    head.closeSubpath();
+    return head;
+}
+
+QImage resizeIcon() {
+    QImage image = blankIcon(44);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPointF c(44, 44);
+    drawBadge(p, c, 30);
+    // A grip: a white square with two short bars, the usual sign for "drag this edge".
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawRoundedRect(QRectF(c.x() - 13, c.y() - 13, 26, 26), 5, 5);
+    p.setBrush(QColor(30, 32, 38));
+    p.drawRoundedRect(QRectF(c.x() - 8, c.y() - 6, 16, 3.5), 1.5, 1.5);
+    p.drawRoundedRect(QRectF(c.x() - 8, c.y() + 2.5, 16, 3.5), 1.5, 1.5);
+    return image;
+}
+
+// A circular arrow; `quarter` turns it so each corner's arrow sweeps around that corner.
+QImage rotateIcon(int quarter) {
+    QImage image = blankIcon(44);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPointF c(44, 44);
+    drawBadge(p, c, 30);
+    p.translate(c);
+    p.rotate(90.0 * quarter);
+    const qreal r = 15;
+    QPen pen(Qt::white, 6, Qt::SolidLine, Qt::RoundCap);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    // Qt's angles run counter-clockwise from three o'clock, in sixteenths of a degree.
+    const int start = 200, span = -250;
+    p.drawArc(QRectF(-r, -r, 2 * r, 2 * r), start * 16, span * 16);
+    const qreal endDegrees = -(start + span); // in y-down screen terms
+    const qreal endRad = qDegreesToRadians(endDegrees);
+    const QPointF end(r * std::cos(endRad), r * std::sin(endRad));
+    const qreal tangent = endRad + M_PI_2; // clockwise direction of travel
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawPath(arrowHead(end + QPointF(std::cos(tangent), std::sin(tangent)) * 7, tangent, 14, 17));
+    return image;
+}
+
+// Four arrows from the centre: the sign for moving.
+QImage moveIcon(int points) {
+    QImage image = blankIcon(points);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal side = points * iconScale;
+    const QPointF c(side / 2, side / 2);
+    const qreal radius = side * 0.36;
+    drawBadge(p, c, radius);
+    const qreal reach = radius * 0.72;
+    p.setPen(QPen(Qt::white, side * 0.055, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(c - QPointF(reach * 0.7, 0), c + QPointF(reach * 0.7, 0));
+    p.drawLine(c - QPointF(0, reach * 0.7), c + QPointF(0, reach * 0.7));
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    for (int i = 0; i < 4; ++i) {
+        const qreal a = i * M_PI_2;
+        const QPointF tip = c + QPointF(std::cos(a), std::sin(a)) * reach;
+        p.drawPath(arrowHead(tip, a, side * 0.13, side * 0.15));
+    }
+    return image;
+}
+
+qreal smoothstep(qreal edge0, qreal edge1, qreal x) {
+    const qreal t = qBound(0.0, (x - edge0) / (edge1 - edge0), 1.0);
+    return t * t * (3 - 2 * t);
+}
+
+// Grey masks: black keeps the piece, white removes it, a soft band of grey just inside the outline.
+QImage ellipseMask(int side) {
+    QImage mask(side, side, QImage::Format_Grayscale8);
+    const qreal r = side / 2.0;
+    for (int y = 0; y < side; ++y) {
+        uchar* line = mask.scanLine(y);
+        for (int x = 0; x < side; ++x) {
+            const qreal dx = (x + 0.5 - r) / r;
+            const qreal dy = (y + 0.5 - r) / r;
+            const qreal d = std::sqrt(dx * dx + dy * dy);
+            line[x] = uchar(qRound(255 * smoothstep(0.88, 1.0, d)));
+        }
+    }
+    return mask;
+}
+
+QImage rectangleMask(int side) {
+    QImage mask(side, side, QImage::Format_Grayscale8);
+    const qreal band = side * 0.06;
+    for (int y = 0; y < side; ++y) {
+        uchar* line = mask.scanLine(y);
+        const qreal ey = qMin(y + 0.5, side - y - 0.5);
+        for (int x = 0; x < side; ++x) {
+            const qreal ex = qMin(x + 0.5, side - x - 0.5);
+            const qreal keep = smoothstep(0, band, ex) * smoothstep(0, band, ey);
+            line[x] = uchar(qRound(255 * (1 - keep)));
+        }
+    }
+    return mask;
+}
+
+void drawFace(QPainter& p, QPointF c, qreal r, QColor skin, QColor hair, bool smile) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(hair);
+    p.drawEllipse(c + QPointF(0, -r * 0.25), r * 1.08, r * 1.0);
+    QRadialGradient g(c - QPointF(r * 0.3, r * 0.3), r * 1.4);
+    g.setColorAt(0, skin.lighter(118));
+    g.setColorAt(1, skin.darker(115));
+    p.setBrush(g);
+    p.drawEllipse(c, r * 0.82, r);
+    p.setBrush(QColor(255, 255, 255));
+    p.drawEllipse(c + QPointF(-r * 0.32, -r * 0.15), r * 0.17, r * 0.12);
+    p.drawEllipse(c + QPointF(r * 0.32, -r * 0.15), r * 0.17, r * 0.12);
+    p.setBrush(QColor(40, 60, 90));
+    p.drawEllipse(c + QPointF(-r * 0.3, -r * 0.14), r * 0.08, r * 0.08);
+    p.drawEllipse(c + QPointF(r * 0.34, -r * 0.14), r * 0.08, r * 0.08);
+    p.setPen(QPen(QColor(150, 60, 60), r * 0.07, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    const QRectF mouth(c.x() - r * 0.35, c.y() + r * (smile ? 0.1 : 0.38), r * 0.7, r * 0.45);
+    p.drawArc(mouth, smile ? 200 * 16 : 20 * 16, smile ? 140 * 16 : 140 * 16);
+}
+
+// A made-up holiday photo with two faces, so the face swap can be tried at once.
+QImage samplePhoto() {
+    QImage photo(1200, 900, QImage::Format_RGB32);
+    QPainter p(&photo);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, 560);
+    sky.setColorAt(0, QColor(70, 130, 200));
+    sky.setColorAt(1, QColor(190, 220, 240));
+    p.fillRect(photo.rect(), sky);
+    QRadialGradient sun(QPointF(960, 150), 120);
+    sun.setColorAt(0, QColor(255, 250, 220));
+    sun.setColorAt(0.4, QColor(255, 230, 150, 220));
+    sun.setColorAt(1, QColor(255, 230, 150, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(sun);
+    p.drawEllipse(QPointF(960, 150), 120, 120);
+    QPainterPath hills;
+    hills.moveTo(0, 560);
+    for (int x = 0; x <= 1200; x += 20)
+        hills.lineTo(x, 470 + 60 * std::sin(x / 150.0) + 30 * std::sin(x / 47.0));
+    hills.lineTo(1200, 900);
+    hills.lineTo(0, 900);
+    p.setBrush(QColor(80, 120, 90));
+    p.drawPath(hills);
+    QLinearGradient meadow(0, 560, 0, 900);
+    meadow.setColorAt(0, QColor(110, 170, 80));
+    meadow.setColorAt(1, QColor(60, 120, 50));
+    p.setBrush(meadow);
+    p.drawRect(QRectF(0, 580, 1200, 320));
+    p.setBrush(QColor(200, 60, 60));
+    p.drawRoundedRect(QRectF(250, 560, 240, 340), 60, 60);
+    p.setBrush(QColor(60, 90, 180));
+    p.drawRoundedRect(QRectF(720, 570, 240, 330), 60, 60);
+    drawFace(p, QPointF(370, 420), 110, QColor(240, 200, 160), QColor(90, 60, 30), true);
+    drawFace(p, QPointF(840, 440), 105, QColor(200, 150, 110), QColor(30, 30, 30), false);
+    p.end();
+    // A little grain, as a camera leaves it.
+    QRandomGenerator random(7);
+    for (int y = 0; y < photo.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(photo.scanLine(y));
+        for (int x = 0; x < photo.width(); ++x) {
+            const int n = int(random.bounded(9)) - 4;
+            const QRgb c = line[x];
+            line[x] = qRgb(qBound(0, qRed(c) + n, 255), qBound(0, qGreen(c) + n, 255), qBound(0, qBlue(c) + n, 255));
+        }
+    }
+    return photo;
+}
+
+bool save(const QImage& image, const QString& path, int quality = -1) {
+    if (!image.save(path, nullptr, quality)) {
+        QTextStream(stderr) << "cannot write " << path << "\n";
+        return false;
+    }
+    QTextStream(stdout) << path << "\n";
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("resources/images");
+    QDir().mkpath(out);
+    const QString at2 = QStringLiteral("@2x.png");
+    bool ok = save(resizeIcon(), out + QStringLiteral("/Resize") + at2);
+    for (int i = 0; i < 4; ++i)
+        ok &= save(rotateIcon(i), out + QStringLiteral("/Rotate%1").arg(i + 1) + at2);
+    ok &= save(moveIcon(22), out + QStringLiteral("/Move") + at2);
+    ok &= save(moveIcon(44), out + QStringLiteral("/MoveLarge") + at2);
+    ok &= save(ellipseMask(256), out + QStringLiteral("/EllipseMask.png"));
+    ok &= save(rectangleMask(256), out + QStringLiteral("/RectangleMask.png"));
+    ok &= save(samplePhoto(), out + QStringLiteral("/Sample1.jpg"), 90);
+    return ok ? 0 : 1;
+}
