@@ -41,6 +41,15 @@ std::string hexByte(unsigned value) {
 
 bool isDigit(unsigned char b) { return b >= '0' && b <= '9'; }
 
+// Whether any of the eight bytes is a double quote, a backslash or below 32.
+inline bool hasStopByte(std::uint64_t word) {
+    constexpr std::uint64_t ones = 0x0101010101010101ull;
+    constexpr std::uint64_t highs = 0x8080808080808080ull;
+    auto zeroByte = [](std::uint64_t v) { return (v - ones) & ~v & highs; };
+    const std::uint64_t below32 = (word - ones * 32) & ~word & highs;
+    return (zeroByte(word ^ (ones * '"')) | zeroByte(word ^ (ones * '\\')) | below32) != 0;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------
@@ -50,11 +59,6 @@ std::optional<Value> QNJsonParser::fragmentWithString(std::optional<std::string_
     clearErrorTrace();
     if (!text) {
         addErrorWithCode(code::NoInput, "Input was 'nil'");
-        return std::nullopt;
-    }
-    // The reader works on well-formed UTF-8 only; anything else is refused as input.
-    if (!json::utf8::isValid(*text)) {
-        addErrorWithCode(code::NoInput, "Input is not valid UTF-8");
         return std::nullopt;
     }
     _depth = 0;
@@ -87,6 +91,8 @@ bool QNJsonParser::scanIsAtEnd() {
 }
 
 void QNJsonParser::skipWhitespace() {
+    if (c < _end && *c > ' ')
+        return;
     while (c < _end && tables.whitespace[*c])
         ++c;
 }
@@ -251,10 +257,26 @@ bool QNJsonParser::scanNumber(Value& value) {
 
 bool QNJsonParser::scanRestOfString(std::string& text) {
     for (;;) {
-        // The longest run of ordinary bytes goes in at once.
+        // The longest run of ordinary bytes goes in at once, found eight bytes at a time.
         const unsigned char* run = c;
+        std::uint64_t highBits = 0;
+        while (_end - c >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, c, 8);
+            if (hasStopByte(word))
+                break;
+            highBits |= word;
+            c += 8;
+        }
         while (c < _end && !tables.stringStop[*c])
-            ++c;
+            highBits |= *c++;
+        // Outside strings any byte above 127 is a syntax error already; inside, it must be well-formed UTF-8.
+        // Runs end at ASCII bytes, so no character straddles two runs.
+        if ((highBits & 0x8080808080808080ull) &&
+            !json::utf8::isValid(std::string_view(reinterpret_cast<const char*>(run), std::size_t(c - run)))) {
+            addErrorWithCode(code::NoInput, "Input is not valid UTF-8");
+            return false;
+        }
         text.append(reinterpret_cast<const char*>(run), std::size_t(c - run));
         const unsigned char b = peek();
         if (b == '"') {

@@ -182,9 +182,12 @@ TEST(Reader, RefusesTextThatIsNotUtf8) {
     QNJsonParser parser;
     for (const char* bad : {"[\"\xFF\"]", "[\"\xC3\"]", "[\"\xED\xA0\x80\"]", "[\"\xC0\xAF\"]", "[\"\xF4\x90\x80\x80\"]"}) {
         EXPECT_FALSE(parser.objectWithString(bad)) << bad;
-        EXPECT_EQ(lastCode(parser), 12);
+        EXPECT_EQ(parser.errorTrace().front()->code, 12);
+        EXPECT_EQ(parser.errorTrace().front()->localizedDescription, "Input is not valid UTF-8");
     }
-    EXPECT_TRUE(parser.objectWithString("[\"\xF0\x9F\x98\x80\xE2\x82\xAC\"]"));
+    EXPECT_TRUE(parser.objectWithString("[\"\xF0\x9F\x98\x80\xE2\x82\xAC long enough for whole words\"]"));
+    EXPECT_FALSE(parser.objectWithString("[\"a long run of ordinary text \xFF then more\"]"));
+    EXPECT_FALSE(parser.objectWithString("[1]\xFF")); // outside strings, high bytes are garbage anyway
 }
 
 TEST(Reader, DepthLimit) {

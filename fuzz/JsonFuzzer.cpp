@@ -1,0 +1,35 @@
+// Arbitrary bytes into the reader; whatever it reads must survive the writer and read back the same.
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "json/QNJsonParser.h"
+#include "json/QNJsonWriter.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    grinsley::QNJsonParser parser;
+    // The first byte picks the depth limit, so the unlimited path is fuzzed too.
+    parser.setMaxDepth(size && (data[0] & 1) ? 0 : 512);
+    const auto value = parser.fragmentWithString(text);
+    if (!value) {
+        if (parser.errorTrace().empty())
+            std::abort(); // a failure always says why
+        return 0;
+    }
+    for (bool readable : {false, true}) {
+        grinsley::QNJsonWriter writer;
+        writer.setMaxDepth(parser.maxDepth());
+        writer.setHumanReadable(readable);
+        writer.setSortKeys(readable);
+        const auto written = writer.stringWithFragment(*value);
+        if (!written)
+            std::abort();
+        grinsley::QNJsonParser again;
+        again.setMaxDepth(parser.maxDepth());
+        const auto reread = again.fragmentWithString(*written);
+        if (!reread || !(*reread == *value))
+            std::abort();
+    }
+    return 0;
+}
