@@ -1,13 +1,15 @@
-// For now the program opens a stand-in window: a sample photo with the selection overlay on it, so that the
-// overlay's gestures can be tried with a mouse or a touch screen. The editor screens replace it.
+// For now the program opens a stand-in window: the canvas with a photo and the selection overlay, and a
+// small toolbar for the edits, so that everything can be tried by hand with a mouse or a touch screen. The
+// editor screens replace it.
+#include <QAction>
 #include <QApplication>
-#include <QGraphicsPixmapItem>
-#include <QGraphicsRectItem>
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QMainWindow>
 #include <QStatusBar>
+#include <QToolBar>
 
+#include "editing/DrawView.h"
 #include "editing/PopupMenuSupport.h"
 #include "editing/SelectionView.h"
 #include "platform/Bundle.h"
@@ -19,16 +21,16 @@ using namespace grinsley;
 
 class StandInSupport final : public PopupMenuSupport {
 public:
-    explicit StandInSupport(QStatusBar* bar) : _bar(bar) {}
-    void deleteButtonTouched() override { _bar->showMessage(QStringLiteral("Delete")); }
-    bool canDelete() const override { return false; }
-    void pasteButtonTouched() override { _bar->showMessage(QStringLiteral("Paste")); }
-    bool canPaste() const override { return false; }
-    void copyButtonTouched() override { _bar->showMessage(QStringLiteral("Copy")); }
-    bool canCopy() const override { return true; }
+    explicit StandInSupport(DrawView* canvas) : _canvas(canvas) {}
+    void deleteButtonTouched() override { _canvas->doClear(); }
+    bool canDelete() const override { return _canvas->hasSelectedImage(); }
+    void pasteButtonTouched() override { _canvas->doPaste(); }
+    bool canPaste() const override { return _canvas->hasSelectedImage(); }
+    void copyButtonTouched() override { _canvas->doCopy(); }
+    bool canCopy() const override { return !_canvas->currentImage().isNull(); }
 
 private:
-    QStatusBar* _bar;
+    DrawView* _canvas;
 };
 
 } // namespace
@@ -36,36 +38,34 @@ private:
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Grinsley"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Grinsley"));
     QCoreApplication::setApplicationVersion(QStringLiteral(GRINSLEY_VERSION));
     platform::Device::configure(QCoreApplication::arguments());
 
-    const bool tablet = platform::Device::isTablet();
-    const QSizeF canvasSize = tablet ? QSizeF(768, 960) : QSizeF(390, 700);
-
+    const QSizeF canvasSize = platform::Device::isTablet() ? QSizeF(768, 960) : QSizeF(390, 700);
     QMainWindow window;
     window.setWindowTitle(QStringLiteral("Grinsley"));
     auto* scene = new QGraphicsScene(QRectF(QPointF(0, 0), canvasSize), &window);
     scene->setBackgroundBrush(QColor(24, 24, 28));
-    auto* canvas = scene->addRect(QRectF(QPointF(0, 0), canvasSize), Qt::NoPen, Qt::NoBrush);
+    auto* canvas = new DrawView(canvasSize);
+    scene->addItem(canvas);
+    StandInSupport support(canvas);
+    canvas->initialize(0, 0, &support);
+    canvas->restoreApplicationState();
+    if (canvas->currentImage().isNull())
+        canvas->setCurrentImage(platform::Bundle::imageNamed(QStringLiteral("Sample1"), QStringLiteral("jpg")));
 
-    const platform::Image photo = platform::Bundle::imageNamed(QStringLiteral("Sample1"), QStringLiteral("jpg"));
-    if (!photo.isNull()) {
-        const QSizeF fitted = photo.size().scaled(canvasSize, Qt::KeepAspectRatio);
-        auto* photoItem = new QGraphicsPixmapItem(QPixmap::fromImage(photo.bitmap().scaled(
-                                                      fitted.toSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation)),
-                                                  canvas);
-        photoItem->setPos((canvasSize.width() - fitted.width()) / 2, (canvasSize.height() - fitted.height()) / 2);
-    }
-
-    const QRectF frame = tablet ? QRectF(0, 0, 264, 422.4) : QRectF(0, 0, 132, 264);
-    auto* overlay = new SelectionView(frame, canvas);
-    overlay->setCenter(QPointF(canvasSize.width() / 2, canvasSize.height() / 2));
-    StandInSupport support(window.statusBar());
-    overlay->setPopupMenuSupport(&support);
-    // Keep the centre on the canvas, as the canvas will.
-    QObject::connect(overlay, &SelectionView::centerWithBoundsCheckChanged, overlay, [overlay, canvasSize] {
-        const QPointF c = overlay->center();
-        overlay->setCenter(QPointF(qBound(0.0, c.x(), canvasSize.width()), qBound(0.0, c.y(), canvasSize.height())));
+    auto* toolbar = window.addToolBar(QStringLiteral("Edit"));
+    toolbar->setMovable(false);
+    const std::pair<const char*, void (DrawView::*)()> commands[] = {
+        {"Copy", &DrawView::doCopy},   {"Paste", &DrawView::doPaste}, {"Swap", &DrawView::doSwap},
+        {"Crop", &DrawView::doCrop},   {"Undo", &DrawView::doUndo},   {"Clear", &DrawView::doClear},
+        {"Flip", &DrawView::flipHorizontally}};
+    for (const auto& [name, command] : commands)
+        toolbar->addAction(QString::fromLatin1(name), canvas, command);
+    toolbar->addAction(QStringLiteral("Shape"), canvas, [canvas] {
+        const bool ellipse = canvas->selectionView()->getPathForMaskFile().contains(QLatin1String("Ellipse"));
+        canvas->changeSelectionShape(ellipse ? 1 : 0);
     });
 
     auto* view = new QGraphicsView(scene);
@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
     view->setFrameShape(QFrame::NoFrame);
     window.setCentralWidget(view);
     window.statusBar()->showMessage(QStringLiteral("Drag the handles to move, resize and rotate; hold still for the menu"));
-    window.resize(canvasSize.toSize() + QSize(4, 30));
+    window.resize(canvasSize.toSize() + QSize(4, 70));
     window.show();
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, canvas, &DrawView::saveApplicationState);
     return app.exec();
 }

@@ -117,9 +117,15 @@ void SelectionView::setImageSelection(platform::Image image) {
 
 void SelectionView::assignSelectionShape(int shape) {
     if (shape == 1)
-        _selectionShape = std::make_unique<SelectionRectangle>();
+        setSelectionShape(std::make_unique<SelectionRectangle>());
     else
-        _selectionShape = std::make_unique<SelectionEllipse>();
+        setSelectionShape(std::make_unique<SelectionEllipse>());
+}
+
+void SelectionView::setSelectionShape(std::unique_ptr<SelectionShape> shape) {
+    if (!shape)
+        return;
+    _selectionShape = std::move(shape);
     update();
 }
 

@@ -65,6 +65,7 @@ public:
     void setImageSelection(platform::Image image);
 
     SelectionShape* selectionShape() const { return _selectionShape.get(); }
+    void setSelectionShape(std::unique_ptr<SelectionShape> shape);
     // 1 installs a rectangle, anything else an ellipse.
     void assignSelectionShape(int shape);
     QString getPathForMaskFile() const;

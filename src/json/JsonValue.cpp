@@ -5,6 +5,13 @@
 
 namespace grinsley::json {
 
+Object::Object() = default;
+Object::~Object() = default;
+Object::Object(const Object& other) = default;
+Object::Object(Object&& other) noexcept = default;
+Object& Object::operator=(const Object& other) = default;
+Object& Object::operator=(Object&& other) noexcept = default;
+
 Object::Object(std::initializer_list<Member> members) {
     for (const Member& m : members)
         set(m.key, m.value);

@@ -19,14 +19,21 @@ using Array = std::vector<Value>;
 class Object {
 public:
     struct Member;
+    using const_iterator = std::vector<Member>::const_iterator;
 
-    Object() = default;
+    // Defined where a member is a complete type.
+    Object();
+    ~Object();
+    Object(const Object& other);
+    Object(Object&& other) noexcept;
+    Object& operator=(const Object& other);
+    Object& operator=(Object&& other) noexcept;
     Object(std::initializer_list<Member> members);
     // Takes the members as they are; of a repeated key the first place and the last value are kept.
     static Object fromMembers(std::vector<Member>&& members);
 
-    std::size_t size() const { return _members.size(); }
-    bool empty() const { return _members.empty(); }
+    std::size_t size() const;
+    bool empty() const { return size() == 0; }
 
     // Sets the key's value, replacing an earlier one.
     void set(std::string key, Value value);
@@ -36,8 +43,8 @@ public:
     bool remove(std::string_view key);
 
     const std::vector<Member>& members() const { return _members; }
-    auto begin() const { return _members.begin(); }
-    auto end() const { return _members.end(); }
+    const_iterator begin() const;
+    const_iterator end() const;
 
     friend bool operator==(const Object& a, const Object& b);
 
@@ -109,5 +116,9 @@ struct Object::Member {
     Value value;
     friend bool operator==(const Member&, const Member&) = default;
 };
+
+inline std::size_t Object::size() const { return _members.size(); }
+inline Object::const_iterator Object::begin() const { return _members.begin(); }
+inline Object::const_iterator Object::end() const { return _members.end(); }
 
 } // namespace grinsley::json

@@ -4,6 +4,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Device.h"
+#include "platform/UserDefaults.h"
 
 namespace grinsley::testing {
 
@@ -20,12 +21,14 @@ void IsolatedTest::SetUp() {
         QDir().mkpath(path);
         qputenv(name, path.toLocal8Bit());
     }
+    platform::UserDefaults::resetStandard();
 }
 
 void IsolatedTest::TearDown() {
     for (const auto& [name, value] : _saved)
         qputenv(name, value);
     _saved.clear();
+    platform::UserDefaults::resetStandard();
     platform::Clock::setSource({});
     platform::Device::setIdiom(std::nullopt);
 }

@@ -1,0 +1,285 @@
+#include "DrawView.h"
+
+#include <cmath>
+
+#include <QLoggingCategory>
+#include <QPainter>
+
+#include "editing/PieceOperations.h"
+#include "editing/SelectionView.h"
+#include "platform/Device.h"
+#include "platform/Directories.h"
+#include "platform/ImageCodec.h"
+#include "platform/UserDefaults.h"
+
+Q_LOGGING_CATEGORY(lcEditing, "grinsley.editing")
+
+namespace grinsley {
+
+using platform::Image;
+
+namespace {
+const QString rotationAngleKey = QStringLiteral("rotationAngle");
+const QString centerXKey = QStringLiteral("selectionViewCenterX");
+const QString centerYKey = QStringLiteral("selectionViewCenterY");
+const QString widthKey = QStringLiteral("selectionViewWidth");
+const QString heightKey = QStringLiteral("selectionViewHeight");
+
+// A stored number, or 0 when it is missing, not a number or not finite: such values count as absent.
+float storedFloat(const platform::UserDefaults& defaults, const QString& key) {
+    bool ok = false;
+    const double value = defaults.objectForKey(key).toDouble(&ok);
+    return ok && std::isfinite(value) && std::isfinite(float(value)) ? float(value) : 0.0f;
+}
+} // namespace
+
+DrawView::DrawView(QSizeF size, QGraphicsItem* parent) : QGraphicsObject(parent), _size(size) {
+    setFlag(ItemClipsChildrenToShape, false);
+}
+
+DrawView::~DrawView() = default;
+
+void DrawView::setSize(QSizeF size) {
+    if (size == _size)
+        return;
+    prepareGeometryChange();
+    _size = size;
+    update();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Set-up and layout
+
+void DrawView::initialize(float top, float bottom, PopupMenuSupport* support) {
+    if (_selectionView)
+        return;
+    const QRectF frame = platform::Device::isTablet() ? QRectF(0, 0, 264, 422.4) : QRectF(0, 0, 132, 264);
+    _selectionView = new SelectionView(frame, this);
+    _selectionView->setPopupMenuSupport(support);
+    _selectionView->setCenter(QPointF(_size.width() / 2, _size.height() / 2));
+    connect(_selectionView, &SelectionView::centerWithBoundsCheckChanged, this, &DrawView::checkSelectionBounds);
+    updateView(top, bottom);
+}
+
+void DrawView::updateView(float top, float bottom) {
+    _topToolbarHeight = top;
+    _bottomToolbarHeight = bottom;
+    checkSelectionBounds();
+    computeScaleRatio();
+    update();
+}
+
+void DrawView::computeScaleRatio() {
+    if (_image.isNull() || _size.isEmpty())
+        return;
+    const QSizeF photo = _image.size();
+    _scaleRatio = float(std::max(photo.width() / _size.width(), photo.height() / _size.height()));
+}
+
+void DrawView::checkSelectionBounds() {
+    if (!_selectionView)
+        return;
+    const QPointF c = _selectionView->center();
+    const QPointF clamped(std::clamp(c.x(), 0.0, _size.width()), std::clamp(c.y(), 0.0, _size.height()));
+    if (clamped != c)
+        _selectionView->setCenter(clamped);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Photo and piece
+
+void DrawView::setCurrentImage(Image image) {
+    _image = std::move(image);
+    computeScaleRatio();
+    update();
+}
+
+bool DrawView::hasSelectedImage() const { return _selectionView && !_selectionView->imageSelection().isNull(); }
+
+QPointF DrawView::imageOffset() const {
+    if (_image.isNull() || !(_scaleRatio > 0))
+        return {};
+    const QSizeF shown = _image.size() / qreal(_scaleRatio);
+    return {(_size.width() - shown.width()) * 0.5, (_size.height() - shown.height()) * 0.5};
+}
+
+QRectF DrawView::scaleSelectionFrame() const {
+    const QRectF f = _selectionView->frame();
+    const QPointF o = imageOffset();
+    const qreal s = _scaleRatio;
+    return {(f.x() - o.x()) * s, (f.y() - o.y()) * s, f.width() * s, f.height() * s};
+}
+
+QRectF DrawView::scaleSelectedRegion() const {
+    const QRectF f = _selectionView->frame();
+    const QRectF r = _selectionView->selectionRegionRect();
+    const QPointF o = imageOffset();
+    const qreal s = _scaleRatio;
+    return {(r.x() + f.x() - o.x()) * s, (r.y() + f.y() - o.y()) * s, r.width() * s, r.height() * s};
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Edits
+
+void DrawView::doCopy() {
+    if (!_selectionView || _image.isNull())
+        return;
+    _selectionView->runAnimation();
+    _previousSelectedImage = Image();
+    const QSizeF region = scaleSelectedRegion().size();
+    const QSize pieceSize(std::max(1, qRound(region.width())), std::max(1, qRound(region.height())));
+    QPainterPath outline;
+    _selectionView->addShapeToContext(outline, QRectF(QPointF(0, 0), pieceSize));
+    const QImage clipped = pieces::copyRegion(_image.bitmap(), scaleSelectionFrame().center(),
+                                              _selectionView->rotationAngle(), pieceSize, outline);
+    maskAndSaveImage(clipped);
+}
+
+void DrawView::maskAndSaveImage(const QImage& clipped) {
+    // Without a readable mask the piece keeps its clipped, unsoftened edge rather than coming out empty.
+    const QString maskPath = _selectionView->getPathForMaskFile();
+    const QImage mask = maskPath.isEmpty() ? QImage() : QImage(maskPath);
+    if (mask.isNull())
+        qCWarning(lcEditing) << "selection mask missing or unreadable:" << maskPath;
+    _selectionView->setImageSelection(Image(pieces::applyMask(clipped, mask)));
+}
+
+void DrawView::doPaste() {
+    if (!_selectionView || _image.isNull() || !hasSelectedImage())
+        return;
+    _selectionView->runAnimation();
+    _previousSelectedImage = Image();
+    _previousImage = _image;
+    const QRectF f = scaleSelectionFrame();
+    // Summed in double precision, kept as float.
+    const QPointF centre(float(double(f.x()) + double(f.width()) * 0.5),
+                         float(double(f.y()) + double(f.height()) * 0.5));
+    setCurrentImage(Image(pieces::pastePiece(_image.bitmap(), _selectionView->imageSelection().bitmap(), centre,
+                                             _selectionView->rotationAngle(), scaleSelectedRegion().size())));
+}
+
+void DrawView::doSwap() {
+    if (!_selectionView || _image.isNull() || !hasSelectedImage())
+        return;
+    const Image earlier = _selectionView->imageSelection();
+    doCopy();
+    const Image underneath = _selectionView->imageSelection();
+    _selectionView->setImageSelection(earlier);
+    doPaste();
+    _selectionView->setImageSelection(underneath);
+    _previousSelectedImage = earlier;
+    update();
+}
+
+void DrawView::doCrop() {
+    if (!_selectionView || _image.isNull())
+        return;
+    _previousImage = _image;
+    doCopy();
+    setCurrentImage(Image(pieces::blankPhoto(_image.pixelSize(), platform::Device::isTablet())));
+}
+
+void DrawView::doUndo() {
+    if (_previousImage.isNull())
+        return;
+    setCurrentImage(std::exchange(_previousImage, Image()));
+    if (!_previousSelectedImage.isNull() && _selectionView)
+        _selectionView->setImageSelection(std::exchange(_previousSelectedImage, Image()));
+}
+
+void DrawView::doClear() {
+    if (!_selectionView)
+        return;
+    _selectionView->runAnimation();
+    _selectionView->setImageSelection(Image());
+}
+
+void DrawView::flipHorizontally() {
+    if (_selectionView)
+        _selectionView->flipImage(false);
+}
+
+void DrawView::flipVertically() {
+    if (_selectionView)
+        _selectionView->flipImage(true);
+}
+
+void DrawView::changeSelectionShape(int shape) {
+    if (_selectionView)
+        _selectionView->assignSelectionShape(shape);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Saved state
+
+// A key names a file only once that file is written whole; a failed write leaves the last saved state.
+void DrawView::saveApplicationState() {
+    platform::UserDefaults& defaults = platform::UserDefaults::standard();
+    const QString caches = platform::Directories::caches();
+    if (!_image.isNull()) {
+        const QString path = caches + QStringLiteral("/currentImage.png");
+        if (platform::ImageCodec::writeAtomically(path, platform::ImageCodec::pngRepresentation(_image)))
+            defaults.setObject(path, QLatin1String(currentImageKey));
+        else
+            qCWarning(lcEditing) << "could not save the photo to" << path;
+    } else {
+        defaults.removeObjectForKey(QLatin1String(currentImageKey));
+    }
+    if (hasSelectedImage()) {
+        const QString path = caches + QStringLiteral("/imageSelection.png");
+        if (platform::ImageCodec::writeAtomically(path,
+                                                  platform::ImageCodec::pngRepresentation(_selectionView->imageSelection()))) {
+            defaults.setObject(path, QLatin1String(imageSelectionKey));
+            defaults.setFloat(_selectionView->rotationAngle(), rotationAngleKey);
+            defaults.setFloat(float(_selectionView->center().x()), centerXKey);
+            defaults.setFloat(float(_selectionView->center().y()), centerYKey);
+            defaults.setFloat(float(_selectionView->bounds().width()), widthKey);
+            defaults.setFloat(float(_selectionView->bounds().height()), heightKey);
+        } else {
+            qCWarning(lcEditing) << "could not save the piece to" << path;
+        }
+    } else {
+        defaults.removeObjectForKey(QLatin1String(imageSelectionKey));
+    }
+    defaults.synchronize();
+}
+
+// Unreadable files and values that are not finite numbers count as absent; the overlay is only touched once
+// everything it needs has been read.
+void DrawView::restoreApplicationState() {
+    const platform::UserDefaults& defaults = platform::UserDefaults::standard();
+    const QString photoPath = defaults.stringForKey(QLatin1String(currentImageKey));
+    if (!photoPath.isEmpty()) {
+        Image photo = platform::ImageCodec::decodeFile(photoPath);
+        if (!photo.isNull())
+            setCurrentImage(Image(photo.bitmap()));
+    }
+    if (!_selectionView)
+        return;
+    const QString piecePath = defaults.stringForKey(QLatin1String(imageSelectionKey));
+    Image piece = piecePath.isEmpty() ? Image() : platform::ImageCodec::decodeFile(piecePath);
+    if (piece.isNull())
+        return;
+    const float angle = storedFloat(defaults, rotationAngleKey);
+    const QPointF centre(storedFloat(defaults, centerXKey), storedFloat(defaults, centerYKey));
+    const QSizeF size(storedFloat(defaults, widthKey), storedFloat(defaults, heightKey));
+
+    _selectionView->setImageSelection(Image(piece.bitmap()));
+    _selectionView->setRotationAngle(angle);
+    if (!centre.isNull())
+        _selectionView->setCenterWithBoundsCheck(centre);
+    if (!size.isNull())
+        _selectionView->setBoundsIfValid(size);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Drawing
+
+void DrawView::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) {
+    if (_image.isNull())
+        return;
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    painter->drawImage(QRectF(imageOffset(), _image.size() / qreal(_scaleRatio)), _image.bitmap());
+}
+
+} // namespace grinsley

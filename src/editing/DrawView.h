@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QGraphicsObject>
+
+#include "platform/Image.h"
+
+namespace grinsley {
+
+class PopupMenuSupport;
+class SelectionView;
+
+// The canvas: the photo fitted into its bounds, the selection overlay above it, and every edit that changes
+// pixels (copy, paste, swap, crop, undo, clear) at photo resolution, with one level of undo. Its editing
+// state survives a restart through save/restoreApplicationState.
+//
+// Coordinates: canvas points are this item's own (origin top-left, y down), untouched by zooming; a canvas
+// point p is the photo pixel (p - imageOffset()) * scaleRatio().
+class DrawView : public QGraphicsObject {
+    Q_OBJECT
+public:
+    explicit DrawView(QSizeF size, QGraphicsItem* parent = nullptr);
+    ~DrawView() override;
+
+    QRectF bounds() const { return {QPointF(0, 0), _size}; }
+    // The controller resizes the canvas when the device turns, then calls updateView.
+    void setSize(QSizeF size);
+
+    // --- Set-up and layout
+    // Creates the overlay once, with the phone's or the tablet's frame, centred on the canvas.
+    void initialize(float top, float bottom, PopupMenuSupport* support);
+    void updateView(float top, float bottom);
+    void computeScaleRatio();
+    // Pulls the overlay's centre back inside the canvas, silently.
+    void checkSelectionBounds();
+
+    float topToolbarHeight() const { return _topToolbarHeight; }
+    float bottomToolbarHeight() const { return _bottomToolbarHeight; }
+
+    // --- Photo, piece and snapshots
+    const platform::Image& currentImage() const { return _image; }
+    void setCurrentImage(platform::Image image);
+    const platform::Image& previousImage() const { return _previousImage; }
+    void setPreviousImage(platform::Image image) { _previousImage = std::move(image); }
+    const platform::Image& previousSelectedImage() const { return _previousSelectedImage; }
+    void setPreviousSelectedImage(platform::Image image) { _previousSelectedImage = std::move(image); }
+    bool hasSelectedImage() const;
+    SelectionView* selectionView() const { return _selectionView; }
+
+    float scaleRatio() const { return _scaleRatio; }
+    // Top-left of the rectangle the photo is drawn in, in canvas points.
+    QPointF imageOffset() const;
+
+    // --- Edits. Each needs what its command needs (a photo; a piece for paste and swap; a snapshot for
+    // undo) and does nothing at all without it.
+    void doCopy();
+    void doPaste();
+    void doSwap();
+    void doCrop();
+    void doUndo();
+    void doClear();
+    void flipHorizontally();
+    void flipVertically();
+    void changeSelectionShape(int shape);
+
+    // The overlay's frame and its selection region in photo pixels.
+    QRectF scaleSelectionFrame() const;
+    QRectF scaleSelectedRegion() const;
+    // Softens the clipped piece with the shape's mask and makes it the overlay's piece.
+    void maskAndSaveImage(const QImage& clipped);
+
+    // --- Saved state
+    void saveApplicationState();
+    void restoreApplicationState();
+
+    static constexpr const char* currentImageKey = "currentImage";
+    static constexpr const char* imageSelectionKey = "imageSelection";
+
+    // --- Drawing
+    QRectF boundingRect() const override { return bounds(); }
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
+
+private:
+    platform::Image _image;
+    SelectionView* _selectionView = nullptr; // child item, created by initialize
+    float _scaleRatio = 1;
+    platform::Image _previousImage;
+    platform::Image _previousSelectedImage;
+    float _bottomToolbarHeight = 0;
+    float _topToolbarHeight = 0;
+    QSizeF _size;
+};
+
+} // namespace grinsley

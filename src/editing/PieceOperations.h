@@ -1,0 +1,29 @@
+#pragma once
+
+// The canvas's pixel work as plain functions of images and geometry, all in photo pixels (origin top-left,
+// y down). Rotations are the overlay's: positive turns clockwise on screen.
+
+#include <QImage>
+#include <QPainterPath>
+#include <QPointF>
+#include <QSizeF>
+
+namespace grinsley::pieces {
+
+// The content under a rotated selection, straightened: the piece pixel at offset v from the piece's centre
+// shows the photo pixel at centre + R(angle)·v. Clipped to the outline (in piece pixels); transparent
+// outside it and outside the photo.
+QImage copyRegion(const QImage& photo, QPointF centre, float angle, QSize pieceSize, const QPainterPath& outline);
+
+// Softens the piece with a grey mask stretched over it: a mask sample S leaves the opacity times (1 - S).
+// A null mask leaves the piece as it is.
+QImage applyMask(const QImage& piece, const QImage& mask);
+
+// The photo with the piece drawn over it, stretched to a region of the given size centred on the centre and
+// turned by the angle: the inverse of copyRegion.
+QImage pastePiece(const QImage& photo, const QImage& piece, QPointF centre, float angle, QSizeF regionSize);
+
+// A photo of the given size with nothing left on it: transparent, or opaque black.
+QImage blankPhoto(QSize size, bool opaqueBlack);
+
+} // namespace grinsley::pieces

@@ -1,0 +1,351 @@
+#include <cmath>
+
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QGraphicsScene>
+#include <QPainterPath>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "editing/DrawView.h"
+#include "editing/PieceOperations.h"
+#include "editing/SelectionEllipse.h"
+#include "editing/SelectionView.h"
+#include "platform/Bundle.h"
+#include "platform/Device.h"
+#include "platform/Directories.h"
+#include "platform/UserDefaults.h"
+#include "support/IsolatedTest.h"
+#include "support/Render.h"
+#include "support/TestPhotos.h"
+
+using namespace grinsley;
+using grinsley::platform::Image;
+using grinsley::testing::channelDistance;
+
+namespace {
+
+constexpr float quarterTurn = 1.5707964f;
+
+// A 400 x 400 canvas in a scene, set up as the editor does.
+class DrawViewTest : public grinsley::testing::IsolatedTest {
+protected:
+    void SetUp() override {
+        IsolatedTest::SetUp();
+        platform::Device::setIdiom(platform::Idiom::Phone);
+        canvas = makeCanvas();
+    }
+
+    DrawView* makeCanvas() {
+        auto* view = new DrawView(QSizeF(400, 400));
+        scene.addItem(view);
+        view->initialize(44, 44, nullptr);
+        return view;
+    }
+
+    SelectionView* overlay() const { return canvas->selectionView(); }
+
+    // The largest channel difference between two photos inside a disc.
+    static int worstInside(const QImage& a, const QImage& b, QPointF centre, qreal radius) {
+        int worst = 0;
+        for (int y = int(centre.y() - radius); y <= int(centre.y() + radius); ++y)
+            for (int x = int(centre.x() - radius); x <= int(centre.x() + radius); ++x)
+                if (std::hypot(x + 0.5 - centre.x(), y + 0.5 - centre.y()) <= radius)
+                    worst = std::max(worst, channelDistance(a.pixel(x, y), b.pixel(x, y)));
+        return worst;
+    }
+
+    QGraphicsScene scene;
+    DrawView* canvas = nullptr; // owned by the scene
+};
+
+// A shape whose mask is nowhere to be found.
+struct MasklessEllipse : SelectionShape {
+    void addShapeToPath(QPainterPath& path, const QRectF& rect) const override { path.addEllipse(rect); }
+    QString getPathForMaskFile() const override { return QStringLiteral("/nonexistent/mask.png"); }
+};
+
+} // namespace
+
+TEST_F(DrawViewTest, PhotoTwiceAsWideFillsTheWidthCentredVertically) {
+    EXPECT_EQ(overlay()->center(), QPointF(200, 200));
+    EXPECT_EQ(overlay()->bounds().size(), QSizeF(132, 264));
+    EXPECT_EQ(canvas->topToolbarHeight(), 44);
+    canvas->setCurrentImage(Image(grinsley::testing::gradientPhoto({800, 400})));
+    EXPECT_FLOAT_EQ(canvas->scaleRatio(), 2.0f);
+    EXPECT_EQ(canvas->imageOffset(), QPointF(0, 100));
+    // The overlay's centre is the photo's centre; the region is 88 x 132 points, 176 x 264 pixels.
+    EXPECT_EQ(canvas->scaleSelectionFrame().center(), QPointF(400, 200));
+    EXPECT_EQ(canvas->scaleSelectedRegion().size(), QSizeF(176, 264));
+    // Without a photo the ratio stays as it was.
+    canvas->setCurrentImage(Image());
+    EXPECT_FLOAT_EQ(canvas->scaleRatio(), 2.0f);
+}
+
+TEST_F(DrawViewTest, CopyThenPasteInPlaceLeavesThePhotoAsItWas) {
+    for (float angle : {0.0f, quarterTurn, 0.4f}) {
+        const QImage photo = grinsley::testing::gradientPhoto({800, 400});
+        canvas->setCurrentImage(Image(photo));
+        overlay()->setBoundsIfValid({300, 250}); // a wide region: 256 x 118 points
+        overlay()->setCenter({210, 190});
+        overlay()->setRotationAngle(angle);
+        const QImage snapshot = canvas->previousImage().bitmap();
+        canvas->doCopy();
+        ASSERT_TRUE(canvas->hasSelectedImage());
+        EXPECT_EQ(overlay()->imageSelection().pixelSize(), QSize(512, 236));
+        EXPECT_EQ(canvas->previousImage().bitmap(), snapshot); // copy takes no snapshot
+        canvas->doPaste();
+        const QImage after = canvas->currentImage().bitmap();
+        ASSERT_EQ(after.size(), photo.size());
+        // Well inside the ellipse the piece is opaque and lands back on the pixels it came from.
+        const QPointF centre = canvas->scaleSelectionFrame().center();
+        EXPECT_LE(worstInside(photo, after, centre, 100), 3) << "angle " << angle;
+        // Far outside it nothing changed at all.
+        EXPECT_EQ(after.pixel(5, 5), photo.pixel(5, 5));
+        EXPECT_EQ(canvas->previousImage().bitmap(), photo);
+    }
+}
+
+TEST_F(DrawViewTest, PieceIsClippedToTheShapeAndSoftenedAtItsEdge) {
+    QImage white(400, 400, QImage::Format_ARGB32_Premultiplied);
+    white.fill(Qt::white);
+    canvas->setCurrentImage(Image(white));
+    canvas->doCopy();
+    const QImage piece = overlay()->imageSelection().bitmap();
+    ASSERT_EQ(piece.size(), QSize(88, 132));
+    EXPECT_EQ(qAlpha(piece.pixel(44, 66)), 255);  // centre: kept
+    EXPECT_EQ(qAlpha(piece.pixel(0, 0)), 0);      // corner: outside the ellipse
+    // Towards the bottom of the outline the mask fades the piece out.
+    const int nearEdge = qAlpha(piece.pixel(44, 127));
+    EXPECT_GT(nearEdge, 0);
+    EXPECT_LT(nearEdge, 255);
+    EXPECT_LT(qAlpha(piece.pixel(44, 130)), 40);
+}
+
+TEST_F(DrawViewTest, WithoutAMaskThePieceIsStillClippedToItsShape) {
+    QImage white(400, 400, QImage::Format_ARGB32_Premultiplied);
+    white.fill(Qt::white);
+    canvas->setCurrentImage(Image(white));
+    overlay()->setSelectionShape(std::make_unique<MasklessEllipse>());
+    canvas->doCopy();
+    const QImage piece = overlay()->imageSelection().bitmap();
+    ASSERT_FALSE(piece.isNull());
+    EXPECT_EQ(qAlpha(piece.pixel(44, 66)), 255);
+    EXPECT_EQ(qAlpha(piece.pixel(44, 127)), 255); // not softened
+    EXPECT_EQ(qAlpha(piece.pixel(0, 0)), 0);      // but clipped
+}
+
+TEST_F(DrawViewTest, PasteAfterEnlargingStretchesThePiece) {
+    // A red disc of radius 20 photo pixels under the selection's centre, on blue.
+    QImage photo(400, 400, QImage::Format_ARGB32_Premultiplied);
+    photo.fill(Qt::blue);
+    {
+        QPainter p(&photo);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::red);
+        p.drawEllipse(QPointF(200, 200), 20, 20);
+    }
+    canvas->setCurrentImage(Image(photo));
+    canvas->doCopy();
+    overlay()->setBoundsIfValid({22 * 2 + 88 * 2, 66 * 2 + 132 * 2}); // the region twice as large
+    QImage blue(400, 400, QImage::Format_ARGB32_Premultiplied);
+    blue.fill(Qt::blue);
+    canvas->setCurrentImage(Image(blue));
+    canvas->doPaste();
+    const QImage after = canvas->currentImage().bitmap();
+    EXPECT_EQ(QColor(after.pixel(200 + 30, 200)), QColor(Qt::red)); // inside the doubled disc
+    EXPECT_EQ(QColor(after.pixel(200 + 50, 200)), QColor(Qt::blue));
+}
+
+TEST_F(DrawViewTest, SwapThenUndoRestoresPhotoAndEarlierPiece) {
+    const QImage photo = grinsley::testing::gradientPhoto({400, 400});
+    canvas->setCurrentImage(Image(photo));
+    overlay()->setCenter({120, 200});
+    canvas->doCopy();
+    const QImage first = overlay()->imageSelection().bitmap();
+    overlay()->setCenter({280, 200});
+    canvas->doSwap();
+    // The photo now shows the first piece on the right; the piece is what was there.
+    EXPECT_NE(canvas->currentImage().bitmap(), photo);
+    EXPECT_LE(channelDistance(canvas->currentImage().bitmap().pixel(280, 200), photo.pixel(120, 200)), 3);
+    EXPECT_LE(channelDistance(overlay()->imageSelection().bitmap().pixel(44, 66), photo.pixel(280, 200)), 3);
+    EXPECT_EQ(canvas->previousSelectedImage().bitmap(), first);
+    canvas->doUndo();
+    EXPECT_EQ(canvas->currentImage().bitmap(), photo);
+    EXPECT_EQ(overlay()->imageSelection().bitmap(), first);
+    EXPECT_TRUE(canvas->previousImage().isNull());
+    EXPECT_TRUE(canvas->previousSelectedImage().isNull());
+    canvas->doUndo(); // nothing left to undo: nothing happens
+    EXPECT_EQ(canvas->currentImage().bitmap(), photo);
+}
+
+TEST_F(DrawViewTest, PasteThenUndoKeepsTheCurrentPiece) {
+    const QImage photo = grinsley::testing::gradientPhoto({400, 400});
+    canvas->setCurrentImage(Image(photo));
+    canvas->doCopy();
+    overlay()->setCenter({100, 100});
+    canvas->doPaste();
+    const QImage piece = overlay()->imageSelection().bitmap();
+    canvas->doUndo();
+    EXPECT_EQ(canvas->currentImage().bitmap(), photo);
+    EXPECT_EQ(overlay()->imageSelection().bitmap(), piece);
+}
+
+TEST_F(DrawViewTest, CropLeavesOnlyThePieceOverABlankPhoto) {
+    const QImage photo = grinsley::testing::gradientPhoto({400, 400});
+    canvas->setCurrentImage(Image(photo));
+    canvas->doCrop();
+    const QImage blank = canvas->currentImage().bitmap();
+    ASSERT_EQ(blank.size(), photo.size());
+    EXPECT_EQ(qAlpha(blank.pixel(200, 200)), 0); // a phone's crop is transparent
+    EXPECT_EQ(qAlpha(blank.pixel(0, 399)), 0);
+    ASSERT_TRUE(canvas->hasSelectedImage());
+    const QImage piece = overlay()->imageSelection().bitmap();
+    canvas->doUndo();
+    EXPECT_EQ(canvas->currentImage().bitmap(), photo);
+    EXPECT_EQ(overlay()->imageSelection().bitmap(), piece); // the cropped piece stays
+
+    platform::Device::setIdiom(platform::Idiom::Tablet);
+    canvas->doCrop();
+    EXPECT_EQ(canvas->currentImage().bitmap().pixel(200, 200), qRgba(0, 0, 0, 255));
+}
+
+TEST_F(DrawViewTest, EditsWithoutWhatTheyNeedChangeNothing) {
+    canvas->doCopy();
+    canvas->doPaste();
+    canvas->doSwap();
+    canvas->doCrop();
+    canvas->doUndo();
+    EXPECT_TRUE(canvas->currentImage().isNull());
+    EXPECT_FALSE(canvas->hasSelectedImage());
+    EXPECT_FALSE(overlay()->isFlashing());
+    canvas->setCurrentImage(Image(grinsley::testing::gradientPhoto({100, 100})));
+    canvas->doPaste(); // no piece
+    EXPECT_TRUE(canvas->previousImage().isNull());
+    canvas->doCopy();
+    canvas->doClear();
+    EXPECT_FALSE(canvas->hasSelectedImage());
+    EXPECT_TRUE(overlay()->isFlashing());
+}
+
+TEST_F(DrawViewTest, CentreIsKeptOnTheCanvas) {
+    overlay()->setCenterWithBoundsCheck({-50, 700});
+    EXPECT_EQ(overlay()->center(), QPointF(0, 400));
+    overlay()->setCenterWithBoundsCheck({390, 390});
+    canvas->setSize({300, 500}); // the device turned
+    canvas->updateView(0, 0);
+    EXPECT_EQ(overlay()->center(), QPointF(300, 390));
+}
+
+TEST_F(DrawViewTest, RestartRestoresPhotoPieceAndGeometry) {
+    const QImage photo = grinsley::testing::gradientPhoto({600, 300});
+    canvas->setCurrentImage(Image(photo));
+    overlay()->setBoundsIfValid({180, 300});
+    overlay()->setCenter({150, 220});
+    overlay()->setRotationAngle(0.75f);
+    canvas->doCopy();
+    const QImage piece = overlay()->imageSelection().bitmap();
+    canvas->saveApplicationState();
+    EXPECT_TRUE(QFile::exists(platform::Directories::caches() + "/currentImage.png"));
+    EXPECT_TRUE(QFile::exists(platform::Directories::caches() + "/imageSelection.png"));
+
+    platform::UserDefaults::resetStandard(); // as a new process would
+    DrawView* restored = makeCanvas();
+    restored->restoreApplicationState();
+    EXPECT_EQ(restored->currentImage().bitmap().convertToFormat(QImage::Format_RGB32), photo.convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(restored->selectionView()->imageSelection().bitmap(), piece);
+    EXPECT_FLOAT_EQ(restored->selectionView()->rotationAngle(), 0.75f);
+    EXPECT_EQ(restored->selectionView()->center(), QPointF(150, 220));
+    EXPECT_EQ(restored->selectionView()->bounds().size(), QSizeF(180, 300));
+    EXPECT_TRUE(restored->previousImage().isNull()); // nothing to undo after a restart
+}
+
+TEST_F(DrawViewTest, SavedPieceWithoutGeometryKeepsTheOverlaysOwn) {
+    canvas->setCurrentImage(Image(grinsley::testing::gradientPhoto({400, 400})));
+    canvas->doCopy();
+    canvas->saveApplicationState();
+    auto& defaults = platform::UserDefaults::standard();
+    for (const char* key : {"selectionViewCenterX", "selectionViewCenterY", "selectionViewWidth", "selectionViewHeight"})
+        defaults.setFloat(0, key);
+    DrawView* restored = makeCanvas();
+    restored->selectionView()->setCenter({123, 321});
+    restored->restoreApplicationState();
+    EXPECT_TRUE(restored->hasSelectedImage());
+    EXPECT_EQ(restored->selectionView()->center(), QPointF(123, 321));
+    EXPECT_EQ(restored->selectionView()->bounds().size(), QSizeF(132, 264));
+}
+
+TEST_F(DrawViewTest, BrokenSavedStateIsTreatedAsAbsent) {
+    auto& defaults = platform::UserDefaults::standard();
+    const QString junk = platform::Directories::caches() + "/junk.png";
+    QFile file(junk);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a picture");
+    file.close();
+    defaults.setObject(junk, "currentImage");
+    defaults.setObject(junk, "imageSelection");
+    canvas->restoreApplicationState();
+    EXPECT_TRUE(canvas->currentImage().isNull());
+    EXPECT_FALSE(canvas->hasSelectedImage());
+
+    // A good piece with geometry that is not a finite number: the piece comes back, the junk does not.
+    canvas->setCurrentImage(Image(grinsley::testing::gradientPhoto({400, 400})));
+    canvas->doCopy();
+    canvas->saveApplicationState();
+    defaults.setObject("nan", "rotationAngle");
+    defaults.setObject("inf", "selectionViewCenterX");
+    defaults.setObject("banana", "selectionViewWidth");
+    defaults.setObject(1e300, "selectionViewHeight");
+    DrawView* restored = makeCanvas();
+    restored->restoreApplicationState();
+    EXPECT_TRUE(restored->hasSelectedImage());
+    EXPECT_EQ(restored->selectionView()->rotationAngle(), 0.0f);
+    EXPECT_TRUE(std::isfinite(restored->selectionView()->center().x()));
+    EXPECT_EQ(restored->selectionView()->bounds().size(), QSizeF(132, 264));
+}
+
+TEST_F(DrawViewTest, AFailedSaveLeavesTheLastSavedState) {
+    canvas->setCurrentImage(Image(grinsley::testing::gradientPhoto({200, 200})));
+    canvas->saveApplicationState();
+    auto& defaults = platform::UserDefaults::standard();
+    const QString saved = defaults.stringForKey("currentImage");
+    ASSERT_FALSE(saved.isEmpty());
+    // A folder where the photo's file must go makes the write fail (permissions would not stop root).
+    ASSERT_TRUE(QFile::remove(saved));
+    ASSERT_TRUE(QDir().mkdir(saved));
+    canvas->setCurrentImage(Image(grinsley::testing::gradientPhoto({50, 50})));
+    canvas->saveApplicationState();
+    EXPECT_EQ(defaults.stringForKey("currentImage"), saved);
+}
+
+TEST(PieceOperations, MaskOpacityIsOneMinusTheSample) {
+    QImage piece(2, 1, QImage::Format_ARGB32_Premultiplied);
+    piece.fill(qRgba(200, 100, 50, 255));
+    QImage mask(2, 1, QImage::Format_Grayscale8);
+    mask.setPixel(0, 0, qRgb(0, 0, 0));
+    mask.setPixel(1, 0, qRgb(255, 255, 255));
+    QImage wide(4, 1, QImage::Format_Grayscale8); // masks are stretched to the piece
+    wide.fill(Qt::black);
+    const QImage out = pieces::applyMask(piece, mask);
+    EXPECT_EQ(out.pixel(0, 0), qRgba(200, 100, 50, 255));
+    EXPECT_EQ(qAlpha(out.pixel(1, 0)), 0);
+    EXPECT_EQ(pieces::applyMask(piece, wide).pixel(1, 0), qRgba(200, 100, 50, 255));
+    EXPECT_EQ(pieces::applyMask(piece, QImage()), piece);
+}
+
+// A canvas with a photo, a piece from one face over the other, for people to look at.
+TEST_F(DrawViewTest, RendersTheCanvas) {
+    const Image photo = platform::Bundle::imageNamed("Sample1", "jpg");
+    ASSERT_FALSE(photo.isNull());
+    canvas->setCurrentImage(Image(photo.bitmap()));
+    overlay()->setCenter({123, 183});
+    canvas->doCopy();
+    overlay()->setCenter({280, 190});
+    overlay()->setRotationAngle(0.2f);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !overlay()->isFlashing(); }, 3000));
+    const QString path = grinsley::testing::renderToPng(&scene, QRectF(0, 0, 400, 400), "canvas-with-piece");
+    EXPECT_FALSE(QImage(path).isNull());
+}
