@@ -1,0 +1,113 @@
+// The canvas's edits on a 2-megapixel photo and the photo intake's resize of a 12-megapixel one, each beside a
+// plain copy of the same pixel buffer as the floor.
+#include <cstring>
+
+#include <QGraphicsScene>
+#include <QImage>
+
+#include <benchmark/benchmark.h>
+
+#include "editing/DrawView.h"
+#include "editing/ImageResize.h"
+#include "editing/SelectionView.h"
+#include "platform/Image.h"
+
+namespace {
+
+using grinsley::DrawView;
+using grinsley::platform::Image;
+
+QImage photo(QSize size) {
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            line[x] = qRgb((x * 7 + y) & 255, (y * 3) & 255, (x ^ y) & 255);
+    }
+    return image;
+}
+
+// 1732 x 1155 (2.0 megapixels) fitted into a 390 x 700 canvas: 4.44 pixels a point, so a region of about
+// 68 x 101 points covers about 300 x 450 photo pixels.
+struct Canvas {
+    QGraphicsScene scene;
+    DrawView* view = new DrawView(QSizeF(390, 700));
+    QImage original = photo({1732, 1155});
+    Canvas() {
+        scene.addItem(view);
+        view->initialize(0, 0, nullptr);
+        view->setCurrentImage(Image(original));
+        view->selectionView()->setBoundsIfValid({68 + 44, 101 + 132});
+        view->selectionView()->setRotationAngle(0.3f);
+        view->doCopy();
+    }
+};
+
+void floorCopy(benchmark::State& state, const QImage& image) {
+    std::vector<uchar> target(std::size_t(image.sizeInBytes()));
+    for (auto _ : state) {
+        std::memcpy(target.data(), image.constBits(), target.size());
+        benchmark::DoNotOptimize(target.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+void floor2Mp(benchmark::State& state) { floorCopy(state, photo({1732, 1155})); }
+
+void copyEdit(benchmark::State& state) {
+    Canvas c;
+    for (auto _ : state)
+        c.view->doCopy();
+    state.counters["piece_px"] = double(c.view->selectionView()->imageSelection().pixelSize().width() *
+                                        c.view->selectionView()->imageSelection().pixelSize().height());
+}
+
+void pasteEdit(benchmark::State& state) {
+    Canvas c;
+    for (auto _ : state) {
+        c.view->doPaste();
+        c.view->setCurrentImage(Image(c.original));
+    }
+}
+
+void swapEdit(benchmark::State& state) {
+    Canvas c;
+    for (auto _ : state) {
+        c.view->doSwap();
+        c.view->setCurrentImage(Image(c.original));
+    }
+}
+
+void cropEdit(benchmark::State& state) {
+    Canvas c;
+    for (auto _ : state) {
+        c.view->doCrop();
+        c.view->setCurrentImage(Image(c.original));
+    }
+}
+
+// 4000 x 3000 tagged sideways, halved twice to 1000 x 750 (under a million pixels), as photo intake does.
+const QImage& twelveMegapixels() {
+    static const QImage image = photo({4000, 3000});
+    return image;
+}
+
+void floor12Mp(benchmark::State& state) { floorCopy(state, twelveMegapixels()); }
+
+void resize12Mp(benchmark::State& state) {
+    const Image source(twelveMegapixels(), grinsley::platform::Orientation::Right);
+    for (auto _ : state) {
+        Image small = grinsley::imageresize::resizedImage(source, {750, 1000}, grinsley::imageresize::High);
+        benchmark::DoNotOptimize(small);
+    }
+}
+
+} // namespace
+
+BENCHMARK(floor2Mp)->Name("edit/floor_memcpy_2MP")->Unit(benchmark::kMillisecond);
+BENCHMARK(copyEdit)->Name("edit/copy_2MP")->Unit(benchmark::kMillisecond);
+BENCHMARK(pasteEdit)->Name("edit/paste_2MP")->Unit(benchmark::kMillisecond);
+BENCHMARK(swapEdit)->Name("edit/swap_2MP")->Unit(benchmark::kMillisecond);
+BENCHMARK(cropEdit)->Name("edit/crop_2MP")->Unit(benchmark::kMillisecond);
+BENCHMARK(floor12Mp)->Name("resize/floor_memcpy_12MP")->Unit(benchmark::kMillisecond);
+BENCHMARK(resize12Mp)->Name("resize/12MP_to_750x1000")->Unit(benchmark::kMillisecond);
