@@ -7,6 +7,10 @@
 
 #include "json/Utf8.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace grinsley {
 
 using json::Value;
@@ -260,6 +264,26 @@ bool QNJsonParser::scanRestOfString(std::string& text) {
         // The longest run of ordinary bytes goes in at once, found eight bytes at a time.
         const unsigned char* run = c;
         std::uint64_t highBits = 0;
+#if defined(__SSE2__)
+        {
+            const __m128i quote = _mm_set1_epi8('"');
+            const __m128i backslash = _mm_set1_epi8('\\');
+            const __m128i control = _mm_set1_epi8(0x1F);
+            while (_end - c >= 16) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c));
+                const __m128i below32 = _mm_cmpeq_epi8(_mm_min_epu8(v, control), v);
+                const __m128i stop =
+                    _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)), below32);
+                if (_mm_movemask_epi8(v))
+                    highBits = 0x80;
+                if (const int found = _mm_movemask_epi8(stop)) {
+                    c += __builtin_ctz(unsigned(found));
+                    break;
+                }
+                c += 16;
+            }
+        }
+#endif
         while (_end - c >= 8) {
             std::uint64_t word;
             std::memcpy(&word, c, 8);
@@ -380,6 +404,21 @@ bool QNJsonParser::scanUnicodeChar(std::string& text) {
 // ---------------------------------------------------------------------------------------------------------
 // Containers
 
+// After an element: an optional comma (elements may also follow one another with only whitespace between),
+// and no closing bracket straight after a comma.
+bool QNJsonParser::scanSeparator(unsigned char close, const char* trailingCommaMessage) {
+    skipWhitespace();
+    if (peek() != ',')
+        return true;
+    ++c;
+    skipWhitespace();
+    if (peek() == close) {
+        addErrorWithCode(code::TrailingComma, trailingCommaMessage);
+        return false;
+    }
+    return true;
+}
+
 bool QNJsonParser::scanRestOfArray(Value& value) {
     if (!enterLevel())
         return false;
@@ -405,15 +444,8 @@ bool QNJsonParser::scanRestOfArray(Value& value) {
             return fail();
         }
         _values.push_back(std::move(element));
-        skipWhitespace();
-        if (peek() == ',') {
-            ++c;
-            skipWhitespace();
-            if (peek() == ']') {
-                addErrorWithCode(code::TrailingComma, "Trailing comma disallowed in array");
-                return fail();
-            }
-        }
+        if (!scanSeparator(']', "Trailing comma disallowed in array"))
+            return fail();
     }
     addErrorWithCode(code::EndOfInput, "End of input while parsing array");
     return fail();
@@ -461,15 +493,8 @@ bool QNJsonParser::scanRestOfDictionary(Value& value) {
             return fail();
         }
         _members.push_back(json::Object::Member{std::move(key), std::move(member)});
-        skipWhitespace();
-        if (peek() == ',') {
-            ++c;
-            skipWhitespace();
-            if (peek() == '}') {
-                addErrorWithCode(code::TrailingComma, "Trailing comma disallowed in object");
-                return fail();
-            }
-        }
+        if (!scanSeparator('}', "Trailing comma disallowed in object"))
+            return fail();
     }
     addErrorWithCode(code::EndOfInput, "End of input while parsing object");
     return fail();

@@ -32,6 +32,7 @@ private:
     bool scanIsAtEnd();
 
     bool scanWord(const char* rest, std::size_t length, const char* error);
+    bool scanSeparator(unsigned char close, const char* trailingCommaMessage);
     void skipWhitespace();
     // The byte at the read position, or 0 at the end of the input.
     unsigned char peek() const { return c < _end ? *c : 0; }
