@@ -50,7 +50,7 @@ void Device::setIdiom(std::optional<Idiom> idiom) { chosenIdiom() = idiom; }
 
 InterfaceOrientation Device::interfaceOrientation(const QWidget* window) {
     if (window && window->width() > window->height())
-        return InterfaceOrientation::Landscape;
+        return InterfaceOrientation::LandscapeLeft;
     return InterfaceOrientation::Portrait;
 }
 

@@ -9,7 +9,10 @@ class QWidget;
 namespace grinsley::platform {
 
 enum class Idiom { Phone, Tablet };
-enum class InterfaceOrientation { Portrait, Landscape };
+enum class InterfaceOrientation { Portrait, PortraitUpsideDown, LandscapeLeft, LandscapeRight };
+inline bool isLandscape(InterfaceOrientation o) {
+    return o == InterfaceOrientation::LandscapeLeft || o == InterfaceOrientation::LandscapeRight;
+}
 
 // What kind of device this is. A `--idiom phone|tablet` option decides; without one, a screen whose shorter
 // side has room for a tablet layout makes a tablet, anything else (or no screen) a phone.
@@ -23,7 +26,8 @@ public:
     // An explicit choice, as the option makes; nullopt goes back to the screen-size rule.
     static void setIdiom(std::optional<Idiom> idiom);
 
-    // Landscape when the window is wider than it is tall.
+    // Landscape (left) when the window is wider than it is tall, else portrait: a desktop window has no
+    // upside-down.
     static InterfaceOrientation interfaceOrientation(const QWidget* window);
 
     static constexpr int tabletMinimumShortSide = 768;

@@ -24,7 +24,7 @@ TEST_F(DeviceTest, IdiomOptionWinsOverTheScreen) {
 TEST_F(DeviceTest, LandscapeWhenTheWindowIsWiderThanTall) {
     QWidget window;
     window.resize(500, 300);
-    EXPECT_EQ(Device::interfaceOrientation(&window), InterfaceOrientation::Landscape);
+    EXPECT_EQ(Device::interfaceOrientation(&window), InterfaceOrientation::LandscapeLeft);
     window.resize(300, 500);
     EXPECT_EQ(Device::interfaceOrientation(&window), InterfaceOrientation::Portrait);
     window.resize(400, 400);

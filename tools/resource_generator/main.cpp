@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QDir>
+#include <QFont>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -221,6 +222,113 @@ QImage samplePhoto() {
     return photo;
 }
 
+// The start screen's tiled background: deep blue with a fine woven texture.
+QImage backgroundTile() {
+    QImage tile(64 * iconScale, 64 * iconScale, QImage::Format_RGB32);
+    QRandomGenerator random(11);
+    for (int y = 0; y < tile.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(tile.scanLine(y));
+        for (int x = 0; x < tile.width(); ++x) {
+            const int weave = ((x / 2 + y / 2) % 2) ? 4 : -4;
+            const int n = int(random.bounded(7)) - 3 + weave;
+            line[x] = qRgb(qBound(0, 22 + n, 255), qBound(0, 38 + n, 255), qBound(0, 70 + n, 255));
+        }
+    }
+    return tile;
+}
+
+// A glossy blue button, symmetric about its middle row and column so that stretching those keeps its look.
+QImage blueButton() {
+    const int side = 21 * iconScale;
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r(1, 1, side - 2, side - 2);
+    QLinearGradient fill(0, 0, 0, side);
+    fill.setColorAt(0, QColor(110, 170, 250));
+    fill.setColorAt(0.48, QColor(40, 110, 220));
+    fill.setColorAt(0.52, QColor(25, 90, 200));
+    fill.setColorAt(1, QColor(20, 70, 170));
+    p.setPen(QPen(QColor(10, 40, 110), 2));
+    p.setBrush(fill);
+    p.drawRoundedRect(r, 8 * iconScale, 8 * iconScale);
+    return image;
+}
+
+// The editor's toolbar glyphs: white strokes on nothing, 22 points square.
+QImage toolIcon(const QString& name) {
+    QImage image = blankIcon(22);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(iconScale, iconScale);
+    QPen pen(Qt::white, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    auto head = [&](QPointF tip, qreal angle) {
+        p.save();
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawPath(arrowHead(tip, angle, 5, 6));
+        p.restore();
+    };
+    if (name == QLatin1String("Open")) {
+        p.drawRoundedRect(QRectF(2, 4, 18, 14), 2, 2);
+        p.drawEllipse(QPointF(7, 8.5), 1.6, 1.6);
+        p.drawPolyline(QPolygonF({QPointF(3, 16), QPointF(9, 11), QPointF(13, 14), QPointF(16, 10), QPointF(20, 14)}));
+    } else if (name == QLatin1String("Share")) {
+        p.drawPolyline(QPolygonF({QPointF(7, 9), QPointF(4, 9), QPointF(4, 20), QPointF(18, 20), QPointF(18, 9), QPointF(15, 9)}));
+        p.drawLine(QPointF(11, 14), QPointF(11, 4));
+        head(QPointF(11, 1.5), -M_PI_2);
+    } else if (name == QLatin1String("Undo")) {
+        p.drawArc(QRectF(4, 5, 15, 13), 90 * 16, -200 * 16);
+        p.drawLine(QPointF(11.5, 5), QPointF(7, 5));
+        head(QPointF(3, 5), M_PI);
+    } else if (name == QLatin1String("Copy")) {
+        p.drawRoundedRect(QRectF(3, 3, 11, 13), 1.5, 1.5);
+        p.drawRoundedRect(QRectF(8, 7, 11, 13), 1.5, 1.5);
+    } else if (name == QLatin1String("Paste")) {
+        p.drawRoundedRect(QRectF(4, 4, 14, 16), 2, 2);
+        p.setBrush(Qt::white);
+        p.drawRoundedRect(QRectF(8, 2, 6, 4), 1, 1);
+        p.setBrush(Qt::NoBrush);
+        p.drawLine(QPointF(8, 11), QPointF(14, 11));
+        p.drawLine(QPointF(8, 15), QPointF(14, 15));
+    } else if (name == QLatin1String("Swap")) {
+        p.drawLine(QPointF(3, 7), QPointF(16, 7));
+        head(QPointF(20, 7), 0);
+        p.drawLine(QPointF(19, 15), QPointF(6, 15));
+        head(QPointF(2, 15), M_PI);
+    } else if (name == QLatin1String("Crop")) {
+        p.drawPolyline(QPolygonF({QPointF(6, 1), QPointF(6, 16), QPointF(21, 16)}));
+        p.drawPolyline(QPolygonF({QPointF(1, 6), QPointF(16, 6), QPointF(16, 21)}));
+    } else if (name == QLatin1String("Shapes")) {
+        p.drawEllipse(QRectF(2, 2, 11, 11));
+        p.drawRect(QRectF(9, 9, 11, 11));
+    } else if (name == QLatin1String("Flip")) {
+        p.setPen(QPen(Qt::white, 1.2, Qt::DashLine));
+        p.drawLine(QPointF(11, 1), QPointF(11, 21));
+        p.setPen(pen);
+        p.drawPolygon(QPolygonF({QPointF(8, 5), QPointF(8, 18), QPointF(2, 18)}));
+        p.setBrush(Qt::white);
+        p.drawPolygon(QPolygonF({QPointF(14, 5), QPointF(14, 18), QPointF(20, 18)}));
+    } else if (name == QLatin1String("Clear")) {
+        p.drawLine(QPointF(3, 6), QPointF(19, 6));
+        p.drawRoundedRect(QRectF(8, 2.5, 6, 3.5), 1, 1);
+        p.drawPolyline(QPolygonF({QPointF(5, 6), QPointF(6.5, 20), QPointF(15.5, 20), QPointF(17, 6)}));
+        p.drawLine(QPointF(9, 9.5), QPointF(9.5, 17));
+        p.drawLine(QPointF(13, 9.5), QPointF(12.5, 17));
+    } else if (name == QLatin1String("Help")) {
+        p.drawEllipse(QRectF(2, 2, 18, 18));
+        QFont font;
+        font.setPixelSize(13);
+        font.setBold(true);
+        p.setFont(font);
+        p.drawText(QRectF(2, 2, 18, 18), Qt::AlignCenter, QStringLiteral("?"));
+    }
+    return image;
+}
+
 bool save(const QImage& image, const QString& path, int quality = -1) {
     if (!image.save(path, nullptr, quality)) {
         QTextStream(stderr) << "cannot write " << path << "\n";
@@ -245,5 +353,9 @@ int main(int argc, char** argv) {
     ok &= save(ellipseMask(256), out + QStringLiteral("/EllipseMask.png"));
     ok &= save(rectangleMask(256), out + QStringLiteral("/RectangleMask.png"));
     ok &= save(samplePhoto(), out + QStringLiteral("/Sample1.jpg"), 90);
+    ok &= save(backgroundTile(), out + QStringLiteral("/Background1") + at2);
+    ok &= save(blueButton(), out + QStringLiteral("/Blue button") + at2);
+    for (const char* tool : {"Open", "Share", "Undo", "Copy", "Paste", "Swap", "Crop", "Shapes", "Flip", "Clear", "Help"})
+        ok &= save(toolIcon(QLatin1String(tool)), out + QStringLiteral("/Tool%1").arg(QLatin1String(tool)) + at2);
     return ok ? 0 : 1;
 }

@@ -1,0 +1,53 @@
+#include "MoxelAppDelegate.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include "app/StartupViewController.h"
+#include "platform/Application.h"
+#include "platform/Device.h"
+#include "platform/NavigationController.h"
+
+namespace grinsley {
+
+MoxelAppDelegate::MoxelAppDelegate() : _window(std::make_unique<QWidget>()) {
+    _window->setWindowTitle(QStringLiteral("Grinsley"));
+    _window->setObjectName(QStringLiteral("window"));
+    _startupViewController = new StartupViewController;
+    _navigationController = new platform::NavigationController(_startupViewController, _window.get());
+    auto* layout = new QVBoxLayout(_window.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(_navigationController);
+    // A phone-shaped or tablet-shaped window, kept inside the screen.
+    QSize size = platform::Device::isTablet() ? QSize(820, 1100) : QSize(390, 780);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableSize() - QSize(40, 80));
+    _window->resize(size);
+}
+
+MoxelAppDelegate::~MoxelAppDelegate() = default;
+
+void MoxelAppDelegate::install() {
+    platform::ApplicationDelegate delegate;
+    delegate.didFinishLaunching = [this] { applicationDidFinishLaunching(); };
+    delegate.didEnterBackground = [this] { applicationDidEnterBackground(); };
+    delegate.willTerminate = [this] { applicationWillTerminate(); };
+    delegate.willEnterForeground = [this] { applicationWillEnterForeground(); };
+    delegate.didReceiveMemoryWarning = [this] { applicationDidReceiveMemoryWarning(); };
+    platform::Application::shared().setDelegate(std::move(delegate));
+}
+
+void MoxelAppDelegate::applicationDidFinishLaunching() {
+    _window->show();
+    _window->raise();
+    _window->activateWindow();
+}
+
+void MoxelAppDelegate::applicationDidEnterBackground() { _startupViewController->saveApplicationState(); }
+void MoxelAppDelegate::applicationWillTerminate() { _startupViewController->saveApplicationState(); }
+void MoxelAppDelegate::applicationWillEnterForeground() {}
+void MoxelAppDelegate::applicationDidReceiveMemoryWarning() { _startupViewController->respondToMemoryWarning(); }
+
+} // namespace grinsley

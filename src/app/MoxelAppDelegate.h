@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+
+#include <QObject>
+
+class QWidget;
+
+namespace grinsley {
+
+class StartupViewController;
+namespace platform {
+class NavigationController;
+}
+
+// The application's delegate: owns the window, the navigation stack and the start screen for the life of
+// the process, and passes the platform's lifecycle along to the start screen.
+class MoxelAppDelegate : public QObject {
+    Q_OBJECT
+public:
+    MoxelAppDelegate();
+    ~MoxelAppDelegate() override;
+
+    QWidget* window() const { return _window.get(); }
+    platform::NavigationController* navigationController() const { return _navigationController; }
+    StartupViewController* startupViewController() const { return _startupViewController; }
+
+    // Registers these callbacks with the platform's application object.
+    void install();
+
+    void applicationDidFinishLaunching();
+    void applicationDidEnterBackground();
+    void applicationWillTerminate();
+    void applicationWillEnterForeground();
+    void applicationDidReceiveMemoryWarning();
+
+private:
+    std::unique_ptr<QWidget> _window;
+    platform::NavigationController* _navigationController = nullptr; // child of the window
+    StartupViewController* _startupViewController = nullptr;         // child of the navigation stack
+};
+
+} // namespace grinsley

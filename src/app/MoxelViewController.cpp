@@ -1,0 +1,318 @@
+#include "MoxelViewController.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QGraphicsScene>
+#include <QToolBar>
+
+#include "app/MainScrollView.h"
+#include "editing/DrawView.h"
+#include "editing/SelectionView.h"
+#include "platform/ActionSheet.h"
+#include "platform/Bundle.h"
+#include "platform/Device.h"
+#include "platform/NavigationController.h"
+#include "platform/Popover.h"
+#include "ui_MoxelViewController-iPad.h"
+#include "ui_MoxelViewController.h"
+
+namespace grinsley {
+
+namespace {
+int& editors() {
+    static int count = 0;
+    return count;
+}
+} // namespace
+
+QString MoxelViewController::interfaceFileName() {
+    QString name = QStringLiteral("MoxelViewController");
+    if (platform::Device::isTablet())
+        name += QStringLiteral("-iPad");
+    return name;
+}
+
+int MoxelViewController::liveCount() { return editors(); }
+
+MoxelViewController::MoxelViewController(const QString& interfaceFile, QWidget* parent)
+    : ViewController(parent), _interfaceFile(interfaceFile) {
+    ++editors();
+    setObjectName(QStringLiteral("editor"));
+    // The interface file by its name, as a phone's bundle would load it.
+    if (interfaceFile == QLatin1String("MoxelViewController-iPad")) {
+        Ui::MoxelViewControllerIPad ui;
+        ui.setupUi(this);
+        bindOutlets(ui);
+    } else {
+        Ui::MoxelViewController ui;
+        ui.setupUi(this);
+        bindOutlets(ui);
+    }
+}
+
+MoxelViewController::~MoxelViewController() {
+    cleanupView();
+    --editors();
+}
+
+template <typename Ui> void MoxelViewController::bindOutlets(Ui& ui) {
+    _topToolbar = ui.topToolbar;
+    if constexpr (requires { ui.bottomToolbar; })
+        _bottomToolbar = ui.bottomToolbar;
+    _scrollView = ui.scrollView;
+    const std::pair<QAction**, QAction*> items[] = {
+        {&_openItem, ui.openItem},   {&_organizeItem, ui.organizeItem}, {&_undoItem, ui.undoItem},
+        {&_copyItem, ui.copyItem},   {&_pasteItem, ui.pasteItem},       {&_swapItem, ui.swapItem},
+        {&_cropItem, ui.cropItem},   {&_shapesItem, ui.shapesItem},     {&_horizontalFlipItem, ui.horizontalFlipItem},
+        {&_clearItem, ui.clearItem}, {&_helpItem, ui.helpItem}};
+    for (auto [slot, action] : items)
+        *slot = action;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// View set-up
+
+void MoxelViewController::viewDidLoad() {
+    setStyleSheet(QStringLiteral("QToolBar { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #34373e,"
+                                 " stop:1 #101114); border: none; spacing: 2px; padding: 2px; }"
+                                 "QToolButton { color: white; font-size: 10px; padding: 1px 3px; }"
+                                 "QToolButton:disabled { color: #6b6e75; }"
+                                 "grinsley--MainScrollView { background: #18191c; }"));
+    // Icons are looked up by item, and the phone's bars spread their items across the width.
+    const std::pair<QAction*, const char*> icons[] = {
+        {_openItem, "Open"},   {_organizeItem, "Share"},     {_undoItem, "Undo"},          {_copyItem, "Copy"},
+        {_pasteItem, "Paste"}, {_swapItem, "Swap"},          {_cropItem, "Crop"},          {_shapesItem, "Shapes"},
+        {_horizontalFlipItem, "Flip"}, {_clearItem, "Clear"}, {_helpItem, "Help"}};
+    for (auto [action, name] : icons) {
+        const platform::Image icon = platform::Bundle::imageNamed(QStringLiteral("Tool%1").arg(QLatin1String(name)));
+        if (!icon.isNull()) {
+            QPixmap pixmap = QPixmap::fromImage(icon.bitmap());
+            pixmap.setDevicePixelRatio(icon.scale());
+            QIcon glyph(pixmap);
+            glyph.addPixmap(pixmap, QIcon::Disabled); // the style greys it
+            action->setIcon(glyph);
+        }
+    }
+    for (QToolBar* bar : {_topToolbar, _bottomToolbar}) {
+        if (bar)
+            bar->setIconSize(QSize(22, 22));
+    }
+
+    const std::pair<QAction*, void (MoxelViewController::*)()> commands[] = {
+        {_openItem, &MoxelViewController::openButtonTouched},
+        {_organizeItem, &MoxelViewController::organizeButtonTouched},
+        {_undoItem, &MoxelViewController::undoButtonTouched},
+        {_copyItem, &MoxelViewController::copyButtonTouched},
+        {_pasteItem, &MoxelViewController::pasteButtonTouched},
+        {_swapItem, &MoxelViewController::swapButtonTouched},
+        {_cropItem, &MoxelViewController::cropButtonTouched},
+        {_shapesItem, &MoxelViewController::shapesButtonTouched},
+        {_horizontalFlipItem, &MoxelViewController::horizontalFlipButtonTouched},
+        {_clearItem, &MoxelViewController::clearButtonTouched},
+        {_helpItem, &MoxelViewController::helpButtonTouched}};
+    for (auto [action, command] : commands)
+        connect(action, &QAction::triggered, this, command);
+
+    _scrollView->setCanCancelContentTouches(true);
+    _scrollView->setDelaysContentTouches(false);
+    _scrollView->setMinimumZoomScale(1.0);
+    _scrollView->setMaximumZoomScale(4.0);
+    _scrollView->setDecelerationRate(platform::ZoomingScrollView::decelerationRateFast);
+    _isLoadingImage = false;
+
+    // The canvas fills the scroll view at zoom 1; it takes the size the layout gives the view.
+    if (layout())
+        layout()->activate();
+    _scene = new QGraphicsScene(this);
+    _drawView = new DrawView(QSizeF(_scrollView->size()));
+    _scene->addItem(_drawView);
+    _scene->setSceneRect(_drawView->bounds());
+    _scrollView->setScene(_scene);
+    _scrollView->viewport()->installEventFilter(this);
+
+    _drawView->initialize(topBarHeight(), bottomBarHeight(), this);
+    _drawView->restoreApplicationState();
+    updateToolbarItemsForInitialState();
+    // A desktop window has no fixed toolbar heights to adjust; the layout keeps each bar at its own height.
+}
+
+void MoxelViewController::viewWillAppear(bool) {
+    if (navigationController())
+        navigationController()->setNavigationBarHidden(true, false);
+}
+
+// Keeps the canvas the size of the view at zoom 1, as the window is resized.
+bool MoxelViewController::eventFilter(QObject* watched, QEvent* event) {
+    if (_scrollView && watched == _scrollView->viewport() && event->type() == QEvent::Resize)
+        layoutCanvas();
+    return ViewController::eventFilter(watched, event);
+}
+
+void MoxelViewController::layoutCanvas() {
+    if (!_drawView)
+        return;
+    const QSizeF size(_scrollView->viewport()->size() / _scrollView->zoomScale());
+    if (size == _drawView->bounds().size() || size.isEmpty())
+        return;
+    _drawView->setSize(size);
+    _scene->setSceneRect(_drawView->bounds());
+    _drawView->updateView(topBarHeight(), bottomBarHeight());
+}
+
+void MoxelViewController::willRotateToInterfaceOrientation(platform::InterfaceOrientation, double) {
+    _scrollView->setZoomScale(_scrollView->minimumZoomScale(), false);
+}
+
+void MoxelViewController::didRotateFromInterfaceOrientation(platform::InterfaceOrientation) {
+    layoutCanvas();
+    _drawView->updateView(topBarHeight(), bottomBarHeight());
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// State
+
+bool MoxelViewController::hasCurrentImage() const { return _drawView && !_drawView->currentImage().isNull(); }
+bool MoxelViewController::hasSelectedImage() const { return _drawView && _drawView->hasSelectedImage(); }
+float MoxelViewController::topBarHeight() const { return _topToolbar ? float(_topToolbar->height()) : 0.0f; }
+float MoxelViewController::bottomBarHeight() const { return _bottomToolbar ? float(_bottomToolbar->height()) : 0.0f; }
+
+// ---------------------------------------------------------------------------------------------------------
+// Commands
+
+void MoxelViewController::copyButtonTouched() {
+    _drawView->doCopy();
+    updateToolbarItems(true);
+}
+
+void MoxelViewController::pasteButtonTouched() {
+    _drawView->doPaste();
+    _undoItem->setEnabled(true);
+}
+
+void MoxelViewController::swapButtonTouched() {
+    _drawView->doSwap();
+    _undoItem->setEnabled(true);
+}
+
+void MoxelViewController::cropButtonTouched() {
+    _drawView->doCrop();
+    _undoItem->setEnabled(true);
+    updateToolbarItems(true);
+}
+
+void MoxelViewController::horizontalFlipButtonTouched() { _drawView->flipHorizontally(); }
+
+void MoxelViewController::clearButtonTouched() {
+    _drawView->doClear();
+    updateToolbarItems(false);
+}
+
+void MoxelViewController::deleteButtonTouched() { clearButtonTouched(); }
+
+void MoxelViewController::undoButtonTouched() {
+    _drawView->doUndo();
+    _undoItem->setEnabled(false);
+    updateToolbarItems(_drawView->hasSelectedImage());
+}
+
+// The manual, the photo picker, the share sheet and the shape picker are screens of their own, still to be
+// built; their commands keep only what they do to the editor itself.
+void MoxelViewController::helpButtonTouched() {
+    if (platform::Device::isTablet())
+        dismissPopoverViews(true);
+}
+
+void MoxelViewController::openButtonTouched() {}
+void MoxelViewController::organizeButtonTouched() {}
+void MoxelViewController::shapesButtonTouched() {}
+
+// ---------------------------------------------------------------------------------------------------------
+// Toolbar state
+
+void MoxelViewController::updateToolbarItems(bool piecePresent) {
+    for (QAction* item : {_pasteItem, _swapItem, _horizontalFlipItem, _clearItem})
+        item->setEnabled(piecePresent);
+}
+
+void MoxelViewController::updateToolbarItemsForInitialState() {
+    _openItem->setEnabled(true);
+    _undoItem->setEnabled(false);
+    const bool photo = hasCurrentImage();
+    for (QAction* item : {_organizeItem, _copyItem, _cropItem})
+        item->setEnabled(photo);
+    updateToolbarItems(hasSelectedImage());
+}
+
+void MoxelViewController::disableAllEditingToolbarItems() {
+    for (QAction* item : {_openItem, _organizeItem, _undoItem, _copyItem})
+        item->setEnabled(false);
+    updateToolbarItems(false);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Child screens
+
+void MoxelViewController::openPopover(QWidget* content, QAction* fromItem) {
+    dismissPopoverViews(true);
+    auto* popover = new platform::Popover(content);
+    popover->setAttribute(Qt::WA_DeleteOnClose);
+    _currentPopoverController = popover;
+    QWidget* anchor = nullptr;
+    for (QToolBar* bar : {_topToolbar, _bottomToolbar}) {
+        if (bar && !anchor)
+            anchor = bar->widgetForAction(fromItem);
+    }
+    popover->presentPopoverFromWidget(anchor ? anchor : this, true);
+}
+
+void MoxelViewController::dismissPopoverViews(bool animated) {
+    if (_currentPopoverController && _currentPopoverController->isPopoverVisible()) {
+        _currentPopoverController->dismissPopoverAnimated(animated);
+        _currentPopoverController->deleteLater();
+        _currentPopoverController = nullptr;
+    }
+    if (_currentActionSheet && _currentActionSheet->isVisible()) {
+        _currentActionSheet->dismissWithClickedButtonIndex(-1, animated);
+        _currentActionSheet = nullptr;
+    }
+}
+
+void MoxelViewController::closeChildViewController(platform::ViewController* child) {
+    if (platform::Device::isTablet()) {
+        dismissPopoverViews(true);
+        return;
+    }
+    if (child == _currentTextBubbleController)
+        _currentTextBubbleController = nullptr;
+    if (child) {
+        child->hide();
+        child->deleteLater();
+    }
+}
+
+void MoxelViewController::closeModalViewController() { dismissModalViewController(true); }
+
+// ---------------------------------------------------------------------------------------------------------
+// Lifecycle
+
+void MoxelViewController::saveApplicationState() {
+    if (_drawView)
+        _drawView->saveApplicationState();
+}
+
+void MoxelViewController::respondToMemoryWarning() {
+    if (_undoItem)
+        _undoItem->setEnabled(false);
+    dismissPopoverViews(false);
+    cleanupView();
+}
+
+void MoxelViewController::cleanupView() {
+    if (_drawView)
+        _drawView->setPreviousImage(platform::Image());
+    _currentPopoverController = nullptr;
+    _currentActionSheet = nullptr;
+    _currentTextBubbleController = nullptr;
+}
+
+} // namespace grinsley

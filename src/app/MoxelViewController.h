@@ -1,0 +1,129 @@
+#pragma once
+
+#include <QPointer>
+
+#include "app/ChildViewControllerSupport.h"
+#include "editing/PopupMenuSupport.h"
+#include "platform/ViewController.h"
+
+class QAction;
+class QGraphicsScene;
+class QToolBar;
+
+namespace grinsley {
+
+class DrawView;
+class MainScrollView;
+
+namespace platform {
+class ActionSheet;
+class Popover;
+} // namespace platform
+
+// The editor screen: toolbars and the popup menu drive the canvas; the items are enabled by what the canvas
+// holds; child screens (popovers on the tablet, overlays and modal screens on the phone) are hosted here.
+class MoxelViewController : public platform::ViewController, public PopupMenuSupport, public ChildViewControllerSupport {
+    Q_OBJECT
+public:
+    // "MoxelViewController" on the phone, "MoxelViewController-iPad" on the tablet.
+    static QString interfaceFileName();
+    explicit MoxelViewController(const QString& interfaceFile, QWidget* parent = nullptr);
+    ~MoxelViewController() override;
+    // How many editors exist: the start screen keeps exactly one.
+    static int liveCount();
+
+    // --- Outlets
+    QToolBar* topToolbar() const { return _topToolbar; }
+    QToolBar* bottomToolbar() const { return _bottomToolbar; }
+    MainScrollView* scrollView() const { return _scrollView; }
+    DrawView* drawView() const { return _drawView; }
+    QAction* openItem() const { return _openItem; }
+    QAction* organizeItem() const { return _organizeItem; }
+    QAction* undoItem() const { return _undoItem; }
+    QAction* copyItem() const { return _copyItem; }
+    QAction* pasteItem() const { return _pasteItem; }
+    QAction* swapItem() const { return _swapItem; }
+    QAction* cropItem() const { return _cropItem; }
+    QAction* shapesItem() const { return _shapesItem; }
+    QAction* horizontalFlipItem() const { return _horizontalFlipItem; }
+    QAction* clearItem() const { return _clearItem; }
+    QAction* helpItem() const { return _helpItem; }
+
+    bool hasCurrentImage() const;
+    bool hasSelectedImage() const;
+    float topBarHeight() const;
+    float bottomBarHeight() const;
+    bool isLoadingImage() const { return _isLoadingImage; }
+
+    // --- Commands
+    void copyButtonTouched() override;
+    void pasteButtonTouched() override;
+    void deleteButtonTouched() override;
+    void swapButtonTouched();
+    void cropButtonTouched();
+    void horizontalFlipButtonTouched();
+    void clearButtonTouched();
+    void undoButtonTouched();
+    void helpButtonTouched();
+    void openButtonTouched();
+    void organizeButtonTouched();
+    void shapesButtonTouched();
+
+    bool canCopy() const override { return hasCurrentImage(); }
+    bool canPaste() const override { return hasSelectedImage(); }
+    bool canDelete() const override { return hasSelectedImage(); }
+
+    // --- Toolbar state
+    void updateToolbarItems(bool piecePresent);
+    void updateToolbarItemsForInitialState();
+    void disableAllEditingToolbarItems();
+
+    // --- Child screens
+    void openPopover(QWidget* content, QAction* fromItem);
+    void dismissPopoverViews(bool animated);
+    void closeChildViewController(platform::ViewController* child) override;
+    void closeModalViewController() override;
+
+    // --- Lifecycle
+    void saveApplicationState();
+    void respondToMemoryWarning();
+    void cleanupView();
+
+    void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
+    bool shouldAutorotateToInterfaceOrientation(platform::InterfaceOrientation) const override { return true; }
+    void willRotateToInterfaceOrientation(platform::InterfaceOrientation orientation, double duration) override;
+    void didRotateFromInterfaceOrientation(platform::InterfaceOrientation orientation) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    template <typename Ui> void bindOutlets(Ui& ui);
+    void layoutCanvas();
+
+    QString _interfaceFile;
+    QToolBar* _topToolbar = nullptr;
+    QToolBar* _bottomToolbar = nullptr;
+    MainScrollView* _scrollView = nullptr;
+    QGraphicsScene* _scene = nullptr;
+    DrawView* _drawView = nullptr; // owned by the scene
+    QAction* _openItem = nullptr;
+    QAction* _organizeItem = nullptr;
+    QAction* _undoItem = nullptr;
+    QAction* _copyItem = nullptr;
+    QAction* _pasteItem = nullptr;
+    QAction* _swapItem = nullptr;
+    QAction* _cropItem = nullptr;
+    QAction* _shapesItem = nullptr;
+    QAction* _horizontalFlipItem = nullptr;
+    QAction* _clearItem = nullptr;
+    QAction* _helpItem = nullptr;
+    bool _isLoadingImage = false;
+    // Not owned: the transient child screens on view now.
+    QPointer<platform::Popover> _currentPopoverController;
+    QPointer<platform::ActionSheet> _currentActionSheet;
+    QPointer<platform::ViewController> _currentTextBubbleController;
+};
+
+} // namespace grinsley

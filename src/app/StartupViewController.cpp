@@ -1,0 +1,134 @@
+#include "StartupViewController.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+#include "app/GrinsleyCommon.h"
+#include "app/MoxelViewController.h"
+#include "platform/Bundle.h"
+#include "platform/Device.h"
+#include "platform/NavigationController.h"
+#include "ui_MainWindow.h"
+
+namespace grinsley {
+
+using platform::InterfaceOrientation;
+
+StartupViewController::StartupViewController(QWidget* parent) : ViewController(parent) {
+    setObjectName(QStringLiteral("startScreen"));
+    setWindowTitle(QStringLiteral("Grinsley"));
+    Ui::MainWindow ui;
+    ui.setupUi(this);
+    _startButton = ui.startButton;
+    _helpButton = ui.helpButton;
+    _videoButton = ui.videoButton;
+    _feedbackButton = ui.feedbackButton;
+    _nameLabel = ui.nameLabel;
+    connect(_startButton, &QPushButton::clicked, this, &StartupViewController::startButtonTouched);
+    connect(_helpButton, &QPushButton::clicked, this, &StartupViewController::helpButtonTouched);
+    connect(_videoButton, &QPushButton::clicked, this, &StartupViewController::videoButtonTouched);
+    connect(_feedbackButton, &QPushButton::clicked, this, &StartupViewController::feedbackButtonTouched);
+}
+
+StartupViewController::~StartupViewController() {
+    cleanupView();
+    delete _mainViewController.data();
+}
+
+MoxelViewController* StartupViewController::mainViewController() const { return _mainViewController; }
+
+void StartupViewController::cleanupView() {
+    _startButton = _helpButton = _videoButton = _feedbackButton = nullptr;
+    _nameLabel = nullptr;
+}
+
+void StartupViewController::viewDidLoad() {
+    const platform::Image tile = platform::Bundle::imageNamed(QStringLiteral("Background1"));
+    if (!tile.isNull()) {
+        _background = QPixmap::fromImage(tile.bitmap());
+        _background.setDevicePixelRatio(tile.scale());
+    }
+    setStyleSheet(QStringLiteral("QPushButton { color: white; font-size: 19px; font-weight: bold; min-height: 34px;"
+                                 " padding: 6px; }"
+                                 "QPushButton:pressed { color: #cfe0ff; }"
+                                 "QLabel#nameLabel { color: white; font-size: 44px; font-weight: bold; }"
+                                 "QLabel#taglineLabel { color: #b8c8e8; font-size: 15px; }"));
+    const QString button = platform::Bundle::pathForResource(QStringLiteral("Blue button@2x"), QStringLiteral("png"));
+    for (QPushButton* b : {_startButton, _helpButton, _videoButton, _feedbackButton})
+        GrinsleyCommon::configureButtonBackground(b, button);
+}
+
+void StartupViewController::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (_background.isNull())
+        painter.fillRect(rect(), QColor(22, 38, 70));
+    else
+        painter.drawTiledPixmap(rect(), _background);
+}
+
+void StartupViewController::viewWillAppear(bool) {
+    if (navigationController())
+        navigationController()->setNavigationBarHidden(true, false);
+}
+
+bool StartupViewController::shouldAutorotateToInterfaceOrientation(InterfaceOrientation orientation) const {
+    if (platform::Device::isTablet())
+        return true;
+    return orientation == InterfaceOrientation::Portrait || orientation == InterfaceOrientation::PortraitUpsideDown;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The chain of saving and memory warnings
+
+void StartupViewController::saveApplicationState() {
+    if (_mainViewController)
+        _mainViewController->saveApplicationState();
+}
+
+void StartupViewController::respondToMemoryWarning() {
+    if (_mainViewController)
+        _mainViewController->respondToMemoryWarning();
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Commands
+
+void StartupViewController::startButtonTouched() {
+    // A fresh editor every time: it restores the last saved state as its view loads.
+    delete _mainViewController.data();
+    auto* editor = new MoxelViewController(MoxelViewController::interfaceFileName());
+    editor->setOwnedByNavigation(false);
+    _mainViewController = editor;
+    if (navigationController())
+        navigationController()->pushViewController(editor, true);
+}
+
+// The manual and the tutorial video are screens still to be built.
+void StartupViewController::helpButtonTouched() {}
+void StartupViewController::videoButtonTouched() {}
+
+void StartupViewController::feedbackButtonTouched() {
+    if (!platform::MailComposer::canSendMail()) {
+        GrinsleyCommon::showEmailNotConfiguredMessage();
+        return;
+    }
+    auto* composer = new platform::MailComposer;
+    composer->didFinishWithResult = [this](platform::MailComposer* c, platform::MailComposeResult r) {
+        mailComposeControllerDidFinishWithResult(c, r);
+    };
+    composer->setBlackBarStyle(true);
+    composer->setToRecipients({QLatin1String(supportAddress)});
+    composer->setSubject(QLatin1String(feedbackSubject));
+    composer->setMessageBody(QString(), false);
+    presentModalViewController(composer, true);
+}
+
+void StartupViewController::mailComposeControllerDidFinishWithResult(platform::MailComposer*,
+                                                                     platform::MailComposeResult result) {
+    if (result == platform::MailComposeResult::Failed)
+        GrinsleyCommon::showEmailErrorMessage();
+    dismissModalViewController(true);
+}
+
+} // namespace grinsley

@@ -1,0 +1,47 @@
+#include "AlertView.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace grinsley::platform {
+
+namespace {
+constexpr const char* alertName = "grinsley.alert";
+}
+
+AlertView::AlertView(QString title, QString message, QString cancelButton, QStringList otherButtons, Clicked clicked)
+    : _title(std::move(title)), _message(std::move(message)), _cancelButton(std::move(cancelButton)),
+      _otherButtons(std::move(otherButtons)), _clicked(std::move(clicked)) {}
+
+void AlertView::show() {
+    auto* box = new QMessageBox(QApplication::activeWindow());
+    box->setObjectName(QLatin1String(alertName));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowTitle(_title);
+    box->setText(QStringLiteral("<b>%1</b>").arg(_title.toHtmlEscaped()));
+    box->setInformativeText(_message);
+    box->setWindowModality(Qt::WindowModal);
+    QList<QAbstractButton*> buttons;
+    buttons.append(box->addButton(_cancelButton, QMessageBox::RejectRole));
+    for (const QString& other : std::as_const(_otherButtons))
+        buttons.append(box->addButton(other, QMessageBox::AcceptRole));
+    QObject::connect(box, &QMessageBox::buttonClicked, box, [buttons, clicked = _clicked](QAbstractButton* button) {
+        if (clicked)
+            clicked(int(buttons.indexOf(button)));
+    });
+    box->open(); // never exec(): the event loop goes on
+}
+
+QList<QMessageBox*> AlertView::visibleAlerts() {
+    QList<QMessageBox*> out;
+    for (QWidget* widget : QApplication::allWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box && box->objectName() == QLatin1String(alertName) && box->isVisible())
+            out.append(box);
+    }
+    return out;
+}
+
+} // namespace grinsley::platform

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <functional>
+
+#include <QObject>
+#include <QStringList>
+
+class QSocketNotifier;
+
+namespace grinsley::platform {
+
+// What the application tells its delegate. Every method is optional: an empty member is one the delegate
+// does not implement.
+struct ApplicationDelegate {
+    std::function<void()> didFinishLaunching;
+    std::function<void()> didEnterBackground;
+    std::function<void()> willEnterForeground;
+    std::function<void()> didBecomeActive;
+    std::function<void()> willResignActive;
+    std::function<void()> willTerminate;
+    std::function<void()> didReceiveMemoryWarning;
+    std::function<bool(const QString& url)> handleOpenURL;
+};
+
+// The application's lifecycle, from Qt's application state and quit signals: hidden or suspended is the
+// background, active the foreground. Memory warnings come from the kernel's memory-pressure notifications
+// where Linux offers them (/proc/pressure/memory).
+class Application : public QObject {
+    Q_OBJECT
+public:
+    static Application& shared();
+
+    void setDelegate(ApplicationDelegate delegate) { _delegate = std::move(delegate); }
+    const ApplicationDelegate& delegate() const { return _delegate; }
+
+    // Called once the main window is up: tells the delegate, then hands it the URLs on the command line.
+    void finishLaunching(const QStringList& arguments);
+
+    // The lifecycle events, as the platform or a test raises them.
+    void enterBackground();
+    void enterForeground();
+    void terminate();
+    void receiveMemoryWarning();
+    bool openURL(const QString& url);
+
+    bool isInBackground() const { return _inBackground; }
+
+signals:
+    // Broadcast beside the delegate calls, for other listeners (the analytics session).
+    void didEnterBackground();
+    void willEnterForeground();
+    void willTerminate();
+    void didReceiveMemoryWarning();
+
+private:
+    Application();
+    void watchMemoryPressure();
+
+    ApplicationDelegate _delegate;
+    bool _inBackground = false;
+    bool _terminated = false;
+    QSocketNotifier* _pressure = nullptr;
+};
+
+} // namespace grinsley::platform

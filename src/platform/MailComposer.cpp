@@ -1,0 +1,106 @@
+#include "MailComposer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPointer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+
+#include "platform/Directories.h"
+
+namespace grinsley::platform {
+
+namespace {
+
+// The desktop's own way to open a prepared message in the user's mail program.
+class XdgEmailTransport final : public MailTransport {
+public:
+    bool canSendMail() override {
+        if (QStandardPaths::findExecutable(QStringLiteral("xdg-email")).isEmpty())
+            return false;
+        // xdg-email is there; is any program set to handle mailto: links?
+        QProcess query;
+        query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
+                                                 QStringLiteral("x-scheme-handler/mailto")});
+        if (!query.waitForFinished(3000))
+            return false;
+        return query.exitCode() == 0 && !query.readAllStandardOutput().trimmed().isEmpty();
+    }
+
+    void send(const MailMessage& message, std::function<void(MailComposeResult)> done) override {
+        QStringList arguments{QStringLiteral("--utf8")};
+        if (!message.subject.isEmpty())
+            arguments << QStringLiteral("--subject") << message.subject;
+        if (!message.body.isEmpty())
+            arguments << QStringLiteral("--body") << message.body;
+        const QString folder = Directories::caches() + QStringLiteral("/mail");
+        QDir().mkpath(folder);
+        for (const MailAttachment& attachment : message.attachments) {
+            const QString path = folder + QLatin1Char('/') + attachment.fileName;
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly) || file.write(attachment.data) != attachment.data.size()) {
+                done(MailComposeResult::Failed);
+                return;
+            }
+            arguments << QStringLiteral("--attach") << path;
+        }
+        arguments << message.toRecipients;
+        auto* process = new QProcess;
+        QObject::connect(process, &QProcess::finished, process, [process, done](int code, QProcess::ExitStatus status) {
+            process->deleteLater();
+            done(status == QProcess::NormalExit && code == 0 ? MailComposeResult::Sent : MailComposeResult::Failed);
+        });
+        QObject::connect(process, &QProcess::errorOccurred, process, [process, done](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart) {
+                process->deleteLater();
+                done(MailComposeResult::Failed);
+            }
+        });
+        process->start(QStringLiteral("xdg-email"), arguments);
+    }
+};
+
+std::unique_ptr<MailTransport>& installed() {
+    static std::unique_ptr<MailTransport> transport;
+    return transport;
+}
+
+} // namespace
+
+MailTransport& MailComposer::transport() {
+    if (!installed())
+        installed() = std::make_unique<XdgEmailTransport>();
+    return *installed();
+}
+
+void MailComposer::setTransport(std::unique_ptr<MailTransport> transport) { installed() = std::move(transport); }
+
+bool MailComposer::canSendMail() { return transport().canSendMail(); }
+
+MailComposer::MailComposer(QWidget* parent) : ViewController(parent) {}
+
+void MailComposer::viewDidLoad() {
+    setAutoFillBackground(true);
+    setStyleSheet(QStringLiteral("background: rgba(0,0,0,200); color: white; font-size: 16px;"));
+    auto* layout = new QVBoxLayout(this);
+    _status = new QLabel(this);
+    _status->setAlignment(Qt::AlignCenter);
+    _status->setWordWrap(true);
+    layout->addWidget(_status);
+}
+
+void MailComposer::viewDidAppear(bool) {
+    if (_sent)
+        return;
+    _sent = true;
+    _status->setText(tr("Opening your mail program for \"%1\"…").arg(_message.subject));
+    QPointer<MailComposer> self(this);
+    transport().send(_message, [self](MailComposeResult result) {
+        if (self && self->didFinishWithResult)
+            self->didFinishWithResult(self, result);
+    });
+}
+
+} // namespace grinsley::platform

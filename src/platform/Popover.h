@@ -1,0 +1,32 @@
+#pragma once
+
+#include <functional>
+
+#include <QFrame>
+#include <QPointer>
+
+namespace grinsley::platform {
+
+// A tablet's popover: a screen shown in a small floating frame pointing at the control that opened it.
+// A tap outside dismisses it (and tells the delegate); dismissPopoverAnimated does not tell it.
+class Popover : public QFrame {
+    Q_OBJECT
+public:
+    std::function<void(Popover*)> popoverControllerDidDismissPopover;
+
+    explicit Popover(QWidget* content);
+
+    QWidget* contentViewController() const { return _content; }
+    void presentPopoverFromWidget(QWidget* anchor, bool animated);
+    void dismissPopoverAnimated(bool animated);
+    bool isPopoverVisible() const { return isVisible(); }
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    QPointer<QWidget> _content;
+    bool _dismissedByCode = false;
+};
+
+} // namespace grinsley::platform
