@@ -75,7 +75,10 @@ template <typename Ui> void MoxelViewController::bindOutlets(Ui& ui) {
 void MoxelViewController::viewDidLoad() {
     setStyleSheet(QStringLiteral("QToolBar { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #34373e,"
                                  " stop:1 #101114); border: none; spacing: 2px; padding: 2px; }"
-                                 "QToolButton { color: white; font-size: 10px; padding: 1px 3px; }"
+                                 "QToolButton { color: white; font-size: 10px; padding: 1px 3px; background: transparent;"
+                                 " border: none; border-radius: 5px; }"
+                                 "QToolButton:hover { background: rgba(255,255,255,28); }"
+                                 "QToolButton:pressed { background: rgba(255,255,255,60); }"
                                  "QToolButton:disabled { color: #6b6e75; }"
                                  "grinsley--MainScrollView { background: #18191c; }"));
     // Icons are looked up by item, and the phone's bars spread their items across the width.
@@ -94,8 +97,13 @@ void MoxelViewController::viewDidLoad() {
         }
     }
     for (QToolBar* bar : {_topToolbar, _bottomToolbar}) {
-        if (bar)
-            bar->setIconSize(QSize(22, 22));
+        if (!bar)
+            continue;
+        bar->setIconSize(QSize(22, 22));
+        for (QAction* action : bar->actions()) {
+            if (QWidget* button = bar->widgetForAction(action))
+                button->setFocusPolicy(Qt::NoFocus); // a touch screen's bar buttons take no keyboard focus
+        }
     }
 
     const std::pair<QAction*, void (MoxelViewController::*)()> commands[] = {

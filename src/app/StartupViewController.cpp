@@ -1,6 +1,7 @@
 #include "StartupViewController.h"
 
 #include <QLabel>
+#include <QLayout>
 #include <QPainter>
 #include <QPushButton>
 
@@ -55,8 +56,13 @@ void StartupViewController::viewDidLoad() {
                                  "QLabel#nameLabel { color: white; font-size: 44px; font-weight: bold; }"
                                  "QLabel#taglineLabel { color: #b8c8e8; font-size: 15px; }"));
     const QString button = platform::Bundle::pathForResource(QStringLiteral("Blue button@2x"), QStringLiteral("png"));
-    for (QPushButton* b : {_startButton, _helpButton, _videoButton, _feedbackButton})
+    for (QPushButton* b : {_startButton, _helpButton, _videoButton, _feedbackButton}) {
         GrinsleyCommon::configureButtonBackground(b, button);
+        b->setMaximumWidth(420); // a tablet's width would make bars of them
+        if (layout())
+            layout()->setAlignment(b, Qt::AlignHCenter);
+        b->setMinimumWidth(240);
+    }
 }
 
 void StartupViewController::paintEvent(QPaintEvent*) {

@@ -11,6 +11,7 @@ namespace grinsley::platform {
 
 ZoomingScrollView::ZoomingScrollView(QWidget* parent) : QGraphicsView(parent) {
     viewport()->setAttribute(Qt::WA_AcceptTouchEvents);
+    setAttribute(Qt::WA_AcceptTouchEvents);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setDragMode(QGraphicsView::ScrollHandDrag);
@@ -51,49 +52,84 @@ void ZoomingScrollView::scrollBy(QPointF delta) {
     verticalScrollBar()->setValue(verticalScrollBar()->value() + qRound(delta.y()));
 }
 
+static bool isTouch(QEvent::Type type) {
+    return type == QEvent::TouchBegin || type == QEvent::TouchUpdate || type == QEvent::TouchEnd ||
+           type == QEvent::TouchCancel;
+}
+
 bool ZoomingScrollView::viewportEvent(QEvent* event) {
-    switch (event->type()) {
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TouchCancel: {
-        auto* touch = static_cast<QTouchEvent*>(event);
-        const auto points = touch->points();
-        if (event->type() == QEvent::TouchBegin && !points.isEmpty()) {
-            _touchedItem = itemAt(points.first().position().toPoint());
-            _lastPan = points.first().position();
+    if (!isTouch(event->type()))
+        return QGraphicsView::viewportEvent(event);
+    auto* touch = static_cast<QTouchEvent*>(event);
+    if (event->type() == QEvent::TouchBegin && _fingers.isEmpty() && !touch->points().isEmpty())
+        _touchedItem = itemAt(touch->points().first().position().toPoint());
+    // Read before the scene sees the event: it rewrites the points into its items' coordinates.
+    const QList<Finger> fingers = fingersOf(touch, QPointF());
+    // The content sees every touch first: the overlay drops its gesture when a second finger comes.
+    QGraphicsView::viewportEvent(event);
+    trackTouches(fingers);
+    // Qt may split the fingers over several sequences; when one ends, the gesture ends with it, so no
+    // finger whose release went elsewhere is left behind.
+    if (event->type() == QEvent::TouchEnd || event->type() == QEvent::TouchCancel)
+        trackTouches({});
+    event->accept(); // keep receiving this touch sequence, whoever in the scene took it
+    return true;
+}
+
+// Qt may hand a finger's sequence to the view itself rather than to its viewport.
+bool ZoomingScrollView::event(QEvent* event) {
+    if (!isTouch(event->type()))
+        return QGraphicsView::event(event);
+    trackTouches(fingersOf(static_cast<QTouchEvent*>(event), -QPointF(viewport()->pos())));
+    event->accept();
+    return true;
+}
+
+QList<ZoomingScrollView::Finger> ZoomingScrollView::fingersOf(const QTouchEvent* event, QPointF offset) {
+    QList<Finger> out;
+    for (const QEventPoint& point : event->points())
+        out.append({point.id(), point.state() == QEventPoint::State::Released, point.position() + offset});
+    return out;
+}
+
+void ZoomingScrollView::trackTouches(const QList<Finger>& fingers) {
+    if (fingers.isEmpty())
+        _fingers.clear();
+    const qsizetype before = _fingers.size();
+    for (const Finger& finger : fingers) {
+        if (finger.released)
+            _fingers.remove(finger.id);
+        else
+            _fingers.insert(finger.id, finger.position);
+    }
+    if (_fingers.size() >= 2) {
+        const QPointF a = _fingers.first();
+        const QPointF b = std::next(_fingers.begin()).value();
+        const qreal distance = std::hypot(a.x() - b.x(), a.y() - b.y());
+        if (before < 2 || _pinchStartDistance <= 0) {
+            _pinchStartDistance = std::max<qreal>(distance, 1);
+            _pinchStartScale = zoomScale();
+            _panning = false;
+        } else {
+            zoomAround(_pinchStartScale * distance / _pinchStartDistance, (a + b) / 2);
+        }
+    } else if (_fingers.size() == 1) {
+        const QPointF at = _fingers.first();
+        if (before == 0) {
+            _lastPan = at;
             _panning = false;
             _pinchStartDistance = 0;
-        }
-        // The content sees every touch first: the overlay drops its gesture when a second finger comes.
-        QGraphicsView::viewportEvent(event);
-        if (points.size() >= 2) {
-            const QPointF a = points.at(0).position();
-            const QPointF b = points.at(1).position();
-            const qreal distance = std::hypot(a.x() - b.x(), a.y() - b.y());
-            if (_pinchStartDistance <= 0) {
-                _pinchStartDistance = std::max<qreal>(distance, 1);
-                _pinchStartScale = zoomScale();
-            } else {
-                zoomAround(_pinchStartScale * distance / _pinchStartDistance, (a + b) / 2);
-            }
-        } else if (points.size() == 1 && event->type() == QEvent::TouchUpdate && _pinchStartDistance <= 0) {
-            const QPointF at = points.first().position();
+        } else if (_pinchStartDistance <= 0) {
             if (!_panning && _canCancel && (!_touchedItem || touchesShouldCancelInContentView(_touchedItem)))
                 _panning = true;
             if (_panning)
                 scrollBy(_lastPan - at);
             _lastPan = at;
         }
-        if (event->type() == QEvent::TouchEnd || event->type() == QEvent::TouchCancel) {
-            _touchedItem = nullptr;
-            _panning = false;
-        }
-        event->accept(); // keep receiving this touch sequence, whoever in the scene took it
-        return true;
-    }
-    default:
-        return QGraphicsView::viewportEvent(event);
+    } else {
+        _touchedItem = nullptr;
+        _panning = false;
+        _pinchStartDistance = 0;
     }
 }
 

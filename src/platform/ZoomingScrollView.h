@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QGraphicsView>
+#include <QMap>
 #include <QPointF>
+
+class QTouchEvent;
 
 namespace grinsley::platform {
 
@@ -35,10 +38,19 @@ signals:
 
 protected:
     bool viewportEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
 private:
     void zoomAround(qreal scale, QPointF viewportPoint);
+    // Follows every finger by id, whichever widget Qt delivered it to, in viewport coordinates.
+    struct Finger {
+        int id;
+        bool released;
+        QPointF position;
+    };
+    static QList<Finger> fingersOf(const QTouchEvent* event, QPointF offset);
+    void trackTouches(const QList<Finger>& fingers);
     void scrollBy(QPointF delta);
 
     qreal _minimum = 1;
@@ -50,6 +62,7 @@ private:
     qreal _pinchStartDistance = 0;
     qreal _pinchStartScale = 1;
     QPointF _lastPan;
+    QMap<int, QPointF> _fingers;
     QGraphicsItem* _touchedItem = nullptr;
     bool _panning = false;
 };

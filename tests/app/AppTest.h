@@ -1,0 +1,72 @@
+#pragma once
+
+#include <memory>
+
+#include <QGraphicsScene>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/MoxelAppDelegate.h"
+#include "app/MoxelViewController.h"
+#include "app/StartupViewController.h"
+#include "editing/DrawView.h"
+#include "editing/SelectionView.h"
+#include "platform/Application.h"
+#include "platform/Bundle.h"
+#include "platform/Device.h"
+#include "platform/NavigationController.h"
+#include "support/IsolatedTest.h"
+#include "support/TestPhotos.h"
+
+namespace grinsley::testing {
+
+// The whole application as a user starts it: delegate, window, start screen; Start pushes the editor.
+class AppTest : public IsolatedTest {
+protected:
+    void SetUp() override {
+        IsolatedTest::SetUp();
+        platform::Device::setIdiom(platform::Idiom::Phone);
+    }
+    void TearDown() override {
+        app.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        platform::Application::shared().setDelegate({});
+        platform::Application::shared().enterForeground();
+        IsolatedTest::TearDown();
+    }
+
+    void launch(platform::Idiom idiom = platform::Idiom::Phone) {
+        platform::Device::setIdiom(idiom);
+        app = std::make_unique<MoxelAppDelegate>();
+        app->install();
+        platform::Application::shared().finishLaunching({});
+        (void)QTest::qWaitForWindowExposed(app->window());
+    }
+
+    MoxelViewController* start() {
+        QTest::mouseClick(app->startupViewController()->startButton(), Qt::LeftButton);
+        MoxelViewController* editor = app->startupViewController()->mainViewController();
+        // The editor slides in; touches land where it ends up.
+        if (editor)
+            (void)QTest::qWaitFor([editor] { return editor->pos() == QPoint(0, 0); }, 2000);
+        return editor;
+    }
+
+    // A photo and a piece saved as a previous run would have left them.
+    static void saveStateWithPhotoAndPiece() {
+        QGraphicsScene scene;
+        auto* canvas = new DrawView(QSizeF(390, 600));
+        scene.addItem(canvas);
+        canvas->initialize(0, 0, nullptr);
+        canvas->setCurrentImage(platform::Bundle::imageNamed("Sample1", "jpg"));
+        canvas->selectionView()->setCenter({120, 290}); // over the left face
+        canvas->doCopy();
+        canvas->selectionView()->setCenter({270, 290});
+        canvas->selectionView()->setRotationAngle(0.15f);
+        canvas->saveApplicationState();
+    }
+
+    std::unique_ptr<MoxelAppDelegate> app;
+};
+
+} // namespace grinsley::testing

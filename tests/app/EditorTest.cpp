@@ -1,0 +1,187 @@
+#include <QAction>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include "AppTest.h"
+#include "app/MainScrollView.h"
+#include "platform/EditMenu.h"
+#include "platform/UserDefaults.h"
+#include "support/Render.h"
+
+using namespace grinsley;
+using grinsley::platform::EditAction;
+
+namespace {
+
+class EditorTest : public grinsley::testing::AppTest {
+protected:
+    // Which items are on, in the order of the state table.
+    static std::vector<bool> enabled(MoxelViewController* e) {
+        std::vector<bool> out;
+        for (QAction* a : {e->openItem(), e->organizeItem(), e->copyItem(), e->cropItem(), e->pasteItem(), e->swapItem(),
+                           e->horizontalFlipItem(), e->clearItem(), e->undoItem()})
+            out.push_back(a->isEnabled());
+        return out;
+    }
+};
+
+// Open, Share, Copy, Crop, Paste, Swap, Flip, Clear, Undo.
+const std::vector<bool> noPhoto{true, false, false, false, false, false, false, false, false};
+const std::vector<bool> photoAndPiece{true, true, true, true, true, true, true, true, false};
+
+} // namespace
+
+TEST_F(EditorTest, FreshEditorOffersOnlyOpenAndShapes) {
+    launch();
+    MoxelViewController* editor = start();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(app->navigationController()->topViewController(), editor);
+    EXPECT_TRUE(app->navigationController()->isNavigationBarHidden());
+    EXPECT_EQ(enabled(editor), noPhoto);
+    EXPECT_TRUE(editor->shapesItem()->isEnabled());
+    EXPECT_FALSE(editor->hasCurrentImage());
+    // The canvas fills the view and the overlay starts in its middle.
+    EXPECT_EQ(editor->drawView()->bounds().size(), QSizeF(editor->scrollView()->size()));
+    EXPECT_EQ(editor->drawView()->selectionView()->center(), editor->drawView()->bounds().center());
+    EXPECT_EQ(editor->drawView()->topToolbarHeight(), editor->topBarHeight());
+    EXPECT_GT(editor->bottomBarHeight(), 0);
+}
+
+TEST_F(EditorTest, SavedPhotoAndPieceComeBackWithTheirItems) {
+    saveStateWithPhotoAndPiece();
+    launch();
+    MoxelViewController* editor = start();
+    EXPECT_TRUE(editor->hasCurrentImage());
+    EXPECT_TRUE(editor->hasSelectedImage());
+    EXPECT_EQ(enabled(editor), photoAndPiece);
+    const QString path = grinsley::testing::renderToPng(app->window(), "editor-phone");
+    EXPECT_FALSE(QImage(path).isNull());
+}
+
+TEST_F(EditorTest, PasteThenUndo) {
+    saveStateWithPhotoAndPiece();
+    launch();
+    MoxelViewController* editor = start();
+    const QImage before = editor->drawView()->currentImage().bitmap();
+    editor->drawView()->selectionView()->setCenter({100, 150});
+    editor->pasteItem()->trigger();
+    EXPECT_TRUE(editor->undoItem()->isEnabled());
+    EXPECT_NE(editor->drawView()->currentImage().bitmap(), before);
+    editor->undoItem()->trigger();
+    EXPECT_EQ(editor->drawView()->currentImage().bitmap(), before);
+    EXPECT_FALSE(editor->undoItem()->isEnabled());
+    EXPECT_TRUE(editor->pasteItem()->isEnabled()); // the piece is still there
+    // A second Undo cannot fire: the item is off.
+    editor->drawView()->setPreviousImage(platform::Image(grinsley::testing::gradientPhoto({10, 10})));
+    editor->undoItem()->trigger();
+    EXPECT_EQ(editor->drawView()->currentImage().bitmap(), before);
+}
+
+TEST_F(EditorTest, CopyClearAndCropFollowThePiece) {
+    saveStateWithPhotoAndPiece();
+    launch();
+    MoxelViewController* editor = start();
+    editor->clearItem()->trigger();
+    EXPECT_FALSE(editor->hasSelectedImage());
+    EXPECT_FALSE(editor->pasteItem()->isEnabled());
+    EXPECT_FALSE(editor->clearItem()->isEnabled());
+    EXPECT_TRUE(editor->copyItem()->isEnabled());
+    editor->cropItem()->trigger();
+    EXPECT_TRUE(editor->hasSelectedImage());
+    EXPECT_TRUE(editor->undoItem()->isEnabled());
+    EXPECT_TRUE(editor->swapItem()->isEnabled());
+    // Undo after the crop keeps the piece: Paste stays on.
+    editor->undoItem()->trigger();
+    EXPECT_TRUE(editor->pasteItem()->isEnabled());
+}
+
+TEST_F(EditorTest, MemoryWarningAfterPasteDropsUndo) {
+    saveStateWithPhotoAndPiece();
+    launch();
+    MoxelViewController* editor = start();
+    editor->pasteItem()->trigger();
+    ASSERT_TRUE(editor->undoItem()->isEnabled());
+    platform::Application::shared().receiveMemoryWarning(); // along the delegate chain
+    EXPECT_FALSE(editor->undoItem()->isEnabled());
+    EXPECT_TRUE(editor->drawView()->previousImage().isNull());
+    EXPECT_TRUE(editor->hasSelectedImage());
+}
+
+TEST_F(EditorTest, TurningWhileZoomedInReturnsToOneAndRelaysTheBars) {
+    saveStateWithPhotoAndPiece();
+    launch();
+    MoxelViewController* editor = start();
+    editor->scrollView()->setZoomScale(2.5);
+    EXPECT_DOUBLE_EQ(editor->scrollView()->zoomScale(), 2.5);
+    editor->scrollView()->setZoomScale(9); // clamped to the maximum
+    EXPECT_DOUBLE_EQ(editor->scrollView()->zoomScale(), 4.0);
+    app->window()->resize(780, 390); // the device turns to landscape
+    QCoreApplication::processEvents();
+    EXPECT_DOUBLE_EQ(editor->scrollView()->zoomScale(), 1.0);
+    EXPECT_TRUE(platform::isLandscape(editor->interfaceOrientation()));
+    EXPECT_EQ(editor->drawView()->bounds().size(), QSizeF(editor->scrollView()->viewport()->size()));
+    EXPECT_EQ(editor->drawView()->topToolbarHeight(), editor->topBarHeight());
+    const QPointF c = editor->drawView()->selectionView()->center();
+    EXPECT_TRUE(editor->drawView()->bounds().contains(c));
+}
+
+TEST_F(EditorTest, PopupMenuAsksTheEditor) {
+    launch();
+    MoxelViewController* editor = start();
+    SelectionView* overlay = editor->drawView()->selectionView();
+    EXPECT_FALSE(overlay->canPerformAction(EditAction::Copy));
+    EXPECT_FALSE(overlay->canPerformAction(EditAction::Paste));
+    EXPECT_FALSE(overlay->canPerformAction(EditAction::Delete));
+    editor->drawView()->setCurrentImage(platform::Image(grinsley::testing::gradientPhoto({300, 300})));
+    EXPECT_TRUE(overlay->canPerformAction(EditAction::Copy));
+    overlay->performAction(EditAction::Copy); // the menu's Copy runs the editor's command
+    EXPECT_TRUE(editor->hasSelectedImage());
+    EXPECT_TRUE(editor->pasteItem()->isEnabled());
+    EXPECT_TRUE(overlay->canPerformAction(EditAction::Paste));
+    overlay->performAction(EditAction::Delete);
+    EXPECT_FALSE(editor->hasSelectedImage());
+    EXPECT_FALSE(editor->clearItem()->isEnabled());
+}
+
+TEST_F(EditorTest, DragOnTheSelectionNeverScrolls) {
+    launch();
+    MoxelViewController* editor = start();
+    SelectionView* overlay = editor->drawView()->selectionView();
+    MainScrollView* scroll = editor->scrollView();
+    EXPECT_TRUE(scroll->touchesShouldCancelInContentView(overlay)); // idle: a drag may scroll
+    EXPECT_TRUE(scroll->touchesShouldCancelInContentView(editor->drawView()));
+    EXPECT_TRUE(scroll->touchesShouldCancelInContentView(nullptr));
+    QPointingDevice* device = QTest::createTouchDevice();
+    const QPoint at = scroll->mapFromScene(overlay->mapToScene(QPointF(60, 100)));
+    QTest::touchEvent(scroll->viewport(), device).press(0, at);
+    EXPECT_TRUE(overlay->isHandlingTouchEvent());
+    EXPECT_FALSE(scroll->touchesShouldCancelInContentView(overlay));
+    const QPointF before = overlay->center();
+    QTest::touchEvent(scroll->viewport(), device).move(0, at + QPoint(20, 0));
+    EXPECT_EQ(overlay->center(), before + QPointF(20, 0));
+    QTest::touchEvent(scroll->viewport(), device).release(0, at + QPoint(20, 0));
+    // Two fingers zoom the canvas, within 1 to 4: one rests, the other moves away.
+    const QPoint a(100, 300), b(200, 300);
+    QTest::touchEvent(scroll->viewport(), device).press(0, a);
+    QTest::touchEvent(scroll->viewport(), device).stationary(0).press(1, b);
+    QTest::touchEvent(scroll->viewport(), device).stationary(0).move(1, b + QPoint(100, 0));
+    EXPECT_NEAR(scroll->zoomScale(), 2.0, 0.05);
+    QTest::touchEvent(scroll->viewport(), device).stationary(0).move(1, b + QPoint(900, 0));
+    EXPECT_DOUBLE_EQ(scroll->zoomScale(), 4.0);
+    QTest::touchEvent(scroll->viewport(), device).release(0, a).release(1, b);
+    EXPECT_DOUBLE_EQ(scroll->zoomScale(), 4.0);
+}
+
+TEST_F(EditorTest, TabletLayoutWithAPhotoAndAPiece) {
+    saveStateWithPhotoAndPiece();
+    launch(platform::Idiom::Tablet);
+    MoxelViewController* editor = start();
+    EXPECT_EQ(editor->bottomToolbar(), nullptr);
+    EXPECT_EQ(editor->bottomBarHeight(), 0);
+    // The saved geometry (from a phone) wins over the tablet's initial frame.
+    EXPECT_EQ(editor->drawView()->selectionView()->bounds().size().width(), 132);
+    EXPECT_EQ(enabled(editor), photoAndPiece);
+    const QString path = grinsley::testing::renderToPng(app->window(), "editor-tablet");
+    EXPECT_FALSE(QImage(path).isNull());
+}
