@@ -5,13 +5,19 @@
 #include <QGraphicsScene>
 #include <QToolBar>
 
+#include <thread>
+
 #include "app/MainScrollView.h"
 #include "editing/DrawView.h"
+#include "editing/ImageResize.h"
 #include "editing/SelectionView.h"
 #include "platform/ActionSheet.h"
+#include "platform/ActivityIndicator.h"
 #include "platform/Bundle.h"
 #include "platform/Device.h"
+#include "platform/MainThread.h"
 #include "platform/NavigationController.h"
+#include "platform/PhotoPicker.h"
 #include "platform/Popover.h"
 #include "ui_MoxelViewController-iPad.h"
 #include "ui_MoxelViewController.h"
@@ -223,16 +229,93 @@ void MoxelViewController::undoButtonTouched() {
     updateToolbarItems(_drawView->hasSelectedImage());
 }
 
-// The manual, the photo picker, the share sheet and the shape picker are screens of their own, still to be
-// built; their commands keep only what they do to the editor itself.
+// The manual, the share sheet and the shape picker are screens of their own, still to be built; their
+// commands keep only what they do to the editor itself.
 void MoxelViewController::helpButtonTouched() {
     if (platform::Device::isTablet())
         dismissPopoverViews(true);
 }
 
-void MoxelViewController::openButtonTouched() {}
 void MoxelViewController::organizeButtonTouched() {}
 void MoxelViewController::shapesButtonTouched() {}
+
+// ---------------------------------------------------------------------------------------------------------
+// Photo intake
+
+int MoxelViewController::maxImageSize() { return platform::Device::isTablet() ? 2000000 : 1000000; }
+
+QSizeF MoxelViewController::validSize(QSizeF size, int limit) {
+    float w = float(size.width());
+    float h = float(size.height());
+    while (w * h >= float(limit) && w * h > 0) {
+        w *= 0.5f;
+        h *= 0.5f;
+    }
+    return {w, h};
+}
+
+// A desktop's picker is a file dialog in a window of its own on both device kinds; a popover would be too
+// small for it.
+void MoxelViewController::openButtonTouched() {
+    if (!_picker) {
+        _picker = new platform::PhotoPicker(this);
+        _picker->didFinishPickingMedia = [this](platform::PhotoPicker* picker, const platform::Image& photo) {
+            imagePickerControllerDidFinishPickingMedia(picker, photo);
+        };
+    }
+    _picker->show(window());
+}
+
+void MoxelViewController::imagePickerControllerDidFinishPickingMedia(platform::PhotoPicker*, const platform::Image& photo) {
+    if (_isLoadingImage)
+        return;
+    _isLoadingImage = true;
+    disableAllEditingToolbarItems();
+    startActivityIndicator();
+    // The limit is read here: the device kind comes from the screen, which only the main thread may ask.
+    const int limit = maxImageSize();
+    QPointer<MoxelViewController> self(this);
+    std::thread([self, photo, limit] {
+        // Every photo goes through the resize, which also turns it upright.
+        const platform::Image upright =
+            imageresize::resizedImage(photo, validSize(photo.size(), limit), imageresize::High);
+        platform::MainThread::post([self, upright] {
+            if (self)
+                self->displayLoadedImage(upright);
+        });
+    }).detach();
+}
+
+void MoxelViewController::displayLoadedImage(const platform::Image& photo) {
+    if (_currentTextBubbleController)
+        closeChildViewController(_currentTextBubbleController);
+    _scrollView->setZoomScale(_scrollView->minimumZoomScale());
+    _drawView->setCurrentImage(photo);
+    _drawView->setPreviousImage(platform::Image());
+    _drawView->setPreviousSelectedImage(platform::Image());
+    updateToolbarItemsForInitialState();
+    _isLoadingImage = false;
+    stopActivityIndicator();
+}
+
+void MoxelViewController::startActivityIndicator() {
+    if (!_activityIndicator)
+        _activityIndicator = new platform::ActivityIndicator(this);
+    _activityIndicator->resize(60, 60);
+    const QPointF centre = getViewCenter();
+    _activityIndicator->move(int(centre.x()) - 30, int(centre.y()) - 30);
+    _activityIndicator->startAnimating();
+}
+
+void MoxelViewController::stopActivityIndicator() {
+    if (!_activityIndicator)
+        return;
+    _activityIndicator->stopAnimating();
+    _activityIndicator->deleteLater();
+    _activityIndicator = nullptr;
+}
+
+QPointF MoxelViewController::getViewCenter() const { return {width() / 2.0, height() / 2.0}; }
 
 // ---------------------------------------------------------------------------------------------------------
 // Toolbar state

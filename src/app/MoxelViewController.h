@@ -17,6 +17,9 @@ class MainScrollView;
 
 namespace platform {
 class ActionSheet;
+class ActivityIndicator;
+class Image;
+class PhotoPicker;
 class Popover;
 } // namespace platform
 
@@ -54,6 +57,18 @@ public:
     float topBarHeight() const;
     float bottomBarHeight() const;
     bool isLoadingImage() const { return _isLoadingImage; }
+    platform::ActivityIndicator* activityIndicator() const { return _activityIndicator; }
+
+    // --- Photo intake
+    // The area (width times height) a photo must stay under: 2,000,000 on a tablet, 1,000,000 on a phone.
+    static int maxImageSize();
+    // Halves both sides until the area is under the limit (the limit itself is not allowed).
+    static QSizeF validSize(QSizeF size, int limit);
+    void imagePickerControllerDidFinishPickingMedia(platform::PhotoPicker* picker, const platform::Image& photo);
+    void displayLoadedImage(const platform::Image& photo);
+    void startActivityIndicator();
+    void stopActivityIndicator();
+    QPointF getViewCenter() const;
 
     // --- Commands
     void copyButtonTouched() override;
@@ -120,6 +135,8 @@ private:
     QAction* _clearItem = nullptr;
     QAction* _helpItem = nullptr;
     bool _isLoadingImage = false;
+    platform::ActivityIndicator* _activityIndicator = nullptr; // child widget while loading
+    platform::PhotoPicker* _picker = nullptr;                  // child object
     // Not owned: the transient child screens on view now.
     QPointer<platform::Popover> _currentPopoverController;
     QPointer<platform::ActionSheet> _currentActionSheet;

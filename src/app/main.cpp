@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
 
     grinsley::MoxelAppDelegate delegate;
     delegate.install();
+    grinsley::platform::Application::shared().installQuitSignalHandlers();
     grinsley::platform::Application::shared().finishLaunching(QCoreApplication::arguments());
     return app.exec();
 }

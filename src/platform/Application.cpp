@@ -1,6 +1,9 @@
 #include "Application.h"
 
+#include <csignal>
+
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QGuiApplication>
@@ -27,7 +30,38 @@ Application::Application() {
     watchMemoryPressure();
 }
 
+void Application::installQuitSignalHandlers() { watchQuitSignals(); }
+
 // A pressure-stall trigger: the kernel wakes us when tasks stall on memory for 150 ms within a second.
+namespace {
+int quitSignalPipe[2] = {-1, -1};
+void onQuitSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(quitSignalPipe[0], &byte, 1);
+}
+} // namespace
+
+// A desktop session ends its programs with SIGTERM (and a terminal with SIGINT): quit through the event
+// loop, so that terminating saves what the user had, as closing the window does.
+void Application::watchQuitSignals() {
+#ifdef Q_OS_UNIX
+    if (quitSignalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, quitSignalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(quitSignalPipe[1], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [] {
+        char byte;
+        [[maybe_unused]] const auto read = ::read(quitSignalPipe[1], &byte, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+#endif
+}
+
 void Application::watchMemoryPressure() {
 #ifdef Q_OS_LINUX
     const int fd = ::open("/proc/pressure/memory", O_RDWR | O_NONBLOCK | O_CLOEXEC);

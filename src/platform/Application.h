@@ -35,6 +35,8 @@ public:
 
     // Called once the main window is up: tells the delegate, then hands it the URLs on the command line.
     void finishLaunching(const QStringList& arguments);
+    // SIGTERM and SIGINT quit through the event loop (and so terminate properly); the program's entry calls it.
+    void installQuitSignalHandlers();
 
     // The lifecycle events, as the platform or a test raises them.
     void enterBackground();
@@ -44,6 +46,11 @@ public:
     bool openURL(const QString& url);
 
     bool isInBackground() const { return _inBackground; }
+    // Back to a freshly launched, active application (a new run, as tests start one).
+    void resetLifecycle() {
+        _inBackground = false;
+        _terminated = false;
+    }
 
 signals:
     // Broadcast beside the delegate calls, for other listeners (the analytics session).
@@ -55,6 +62,7 @@ signals:
 private:
     Application();
     void watchMemoryPressure();
+    void watchQuitSignals();
 
     ApplicationDelegate _delegate;
     bool _inBackground = false;

@@ -31,12 +31,13 @@ protected:
         app.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         platform::Application::shared().setDelegate({});
-        platform::Application::shared().enterForeground();
+        platform::Application::shared().resetLifecycle();
         IsolatedTest::TearDown();
     }
 
     void launch(platform::Idiom idiom = platform::Idiom::Phone) {
         platform::Device::setIdiom(idiom);
+        platform::Application::shared().resetLifecycle();
         app = std::make_unique<MoxelAppDelegate>();
         app->install();
         platform::Application::shared().finishLaunching({});

@@ -1,0 +1,91 @@
+#include <QAction>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include "AppTest.h"
+#include "platform/ActivityIndicator.h"
+#include "platform/PhotoPicker.h"
+#include "platform/UserDefaults.h"
+
+using namespace grinsley;
+using grinsley::platform::Image;
+using grinsley::platform::Orientation;
+
+namespace {
+
+struct SizeCase {
+    const char* name;
+    QSizeF photo;
+    bool tablet;
+    QSizeF expected;
+};
+
+class ValidSize : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(ValidSize, HalvesUntilUnderTheLimit) {
+    const SizeCase& c = GetParam();
+    EXPECT_EQ(MoxelViewController::validSize(c.photo, c.tablet ? 2000000 : 1000000), c.expected) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, ValidSize,
+                         ::testing::Values(SizeCase{"phoneTwoRounds", {2592, 1936}, false, {648, 484}},
+                                           SizeCase{"tabletOneRound", {2592, 1936}, true, {1296, 968}},
+                                           SizeCase{"limitItselfIsTooBig", {1000, 1000}, false, {500, 500}},
+                                           SizeCase{"smallStaysAsItIs", {640, 480}, false, {640, 480}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class PhotoIntakeTest : public grinsley::testing::AppTest {};
+
+} // namespace
+
+TEST_F(PhotoIntakeTest, APickedPhotoIsShrunkTurnedUprightAndShown) {
+    launch();
+    MoxelViewController* editor = start();
+    editor->undoItem()->setEnabled(true);
+    // Stored sideways (tagged right) and too big for a phone.
+    const Image picked(grinsley::testing::quadrantPhoto({1600, 1200}), Orientation::Right);
+    editor->imagePickerControllerDidFinishPickingMedia(nullptr, picked);
+    EXPECT_TRUE(editor->isLoadingImage());
+    EXPECT_FALSE(editor->openItem()->isEnabled()); // the toolbar is locked while loading
+    EXPECT_FALSE(editor->copyItem()->isEnabled());
+    ASSERT_NE(editor->activityIndicator(), nullptr);
+    EXPECT_TRUE(editor->activityIndicator()->isAnimating());
+    EXPECT_EQ(editor->activityIndicator()->size(), QSize(60, 60));
+    // A second pick while the first loads is dropped.
+    editor->imagePickerControllerDidFinishPickingMedia(nullptr, Image(grinsley::testing::gradientPhoto({50, 50})));
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editor->isLoadingImage(); }, 5000));
+    const Image shown = editor->drawView()->currentImage();
+    EXPECT_EQ(shown.pixelSize(), QSize(600, 800)); // 1200 x 1600 upright, halved once
+    EXPECT_EQ(shown.orientation(), Orientation::Up);
+    EXPECT_EQ(editor->activityIndicator(), nullptr);
+    EXPECT_TRUE(editor->openItem()->isEnabled());
+    EXPECT_TRUE(editor->copyItem()->isEnabled());
+    EXPECT_FALSE(editor->undoItem()->isEnabled());
+    EXPECT_TRUE(editor->drawView()->previousImage().isNull());
+}
+
+TEST_F(PhotoIntakeTest, PhotoAndPiecePlacedBeforeQuittingComeBack) {
+    launch();
+    MoxelViewController* editor = start();
+    editor->imagePickerControllerDidFinishPickingMedia(nullptr, platform::Bundle::imageNamed("Sample1", "jpg"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editor->isLoadingImage(); }, 5000));
+    editor->copyItem()->trigger();
+    editor->drawView()->selectionView()->setCenter({250, 300});
+    const QImage piece = editor->drawView()->selectionView()->imageSelection().bitmap();
+    platform::Application::shared().terminate();
+
+    app.reset(); // a new run of the program
+    platform::UserDefaults::resetStandard();
+    launch();
+    MoxelViewController* again = start();
+    EXPECT_TRUE(again->hasCurrentImage());
+    EXPECT_EQ(again->drawView()->selectionView()->imageSelection().bitmap(), piece);
+    EXPECT_EQ(again->drawView()->selectionView()->center(), QPointF(250, 300));
+}
+
+TEST_F(PhotoIntakeTest, PickerStartsInPicturesOrTheSamples) {
+    const QString folder = platform::PhotoPicker::startFolder();
+    EXPECT_TRUE(QFile::exists(folder + "/Sample1.jpg")); // Pictures is empty in a fresh home
+}
