@@ -165,7 +165,9 @@ bool MoxelViewController::eventFilter(QObject* watched, QEvent* event) {
 void MoxelViewController::layoutCanvas() {
     if (!_drawView)
         return;
-    const QSizeF size(_scrollView->viewport()->size() / _scrollView->zoomScale());
+    // The view's own size: the viewport's first resize event still reports its size before any layout, and
+    // a canvas shrunk to that for a moment would pull the selection into its corner.
+    const QSizeF size(_scrollView->size() / _scrollView->zoomScale());
     if (size == _drawView->bounds().size() || size.isEmpty())
         return;
     _drawView->setSize(size);

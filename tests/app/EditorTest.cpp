@@ -55,6 +55,8 @@ TEST_F(EditorTest, SavedPhotoAndPieceComeBackWithTheirItems) {
     EXPECT_TRUE(editor->hasCurrentImage());
     EXPECT_TRUE(editor->hasSelectedImage());
     EXPECT_EQ(enabled(editor), photoAndPiece);
+    EXPECT_EQ(editor->drawView()->selectionView()->center(), QPointF(270, 290));
+    EXPECT_FLOAT_EQ(editor->drawView()->selectionView()->rotationAngle(), 0.15f);
     const QString path = grinsley::testing::renderToPng(app->window(), "editor-phone");
     EXPECT_FALSE(QImage(path).isNull());
 }
@@ -182,6 +184,7 @@ TEST_F(EditorTest, TabletLayoutWithAPhotoAndAPiece) {
     // The saved geometry (from a phone) wins over the tablet's initial frame.
     EXPECT_EQ(editor->drawView()->selectionView()->bounds().size().width(), 132);
     EXPECT_EQ(enabled(editor), photoAndPiece);
+    EXPECT_EQ(editor->drawView()->selectionView()->center(), QPointF(270, 290)); // where it was saved
     const QString path = grinsley::testing::renderToPng(app->window(), "editor-tablet");
     EXPECT_FALSE(QImage(path).isNull());
 }
