@@ -8,6 +8,7 @@
 #include "platform/EditMenu.h"
 #include "platform/UserDefaults.h"
 #include "support/Render.h"
+#include "support/TouchScene.h"
 
 using namespace grinsley;
 using grinsley::platform::EditAction;
@@ -154,7 +155,7 @@ TEST_F(EditorTest, DragOnTheSelectionNeverScrolls) {
     EXPECT_TRUE(scroll->touchesShouldCancelInContentView(overlay)); // idle: a drag may scroll
     EXPECT_TRUE(scroll->touchesShouldCancelInContentView(editor->drawView()));
     EXPECT_TRUE(scroll->touchesShouldCancelInContentView(nullptr));
-    QPointingDevice* device = QTest::createTouchDevice();
+    QPointingDevice* device = grinsley::testing::touchScreen();
     const QPoint at = scroll->mapFromScene(overlay->mapToScene(QPointF(60, 100)));
     QTest::touchEvent(scroll->viewport(), device).press(0, at);
     EXPECT_TRUE(overlay->isHandlingTouchEvent());

@@ -4,6 +4,11 @@
 
 namespace grinsley::testing {
 
+QPointingDevice* touchScreen() {
+    static QPointingDevice* device = QTest::createTouchDevice();
+    return device;
+}
+
 TouchScene::TouchScene(QSizeF canvasSize)
     : _scene(std::make_unique<QGraphicsScene>(QRectF(QPointF(0, 0), canvasSize))),
       _view(std::make_unique<QGraphicsView>(_scene.get())) {
@@ -16,8 +21,7 @@ TouchScene::TouchScene(QSizeF canvasSize)
     _view->setFixedSize(canvasSize.toSize());
     _view->show();
     (void)QTest::qWaitForWindowExposed(_view.get());
-    static QPointingDevice* device = QTest::createTouchDevice();
-    _device = device;
+    _device = touchScreen();
 }
 
 TouchScene::~TouchScene() = default;

@@ -9,6 +9,9 @@
 
 namespace grinsley::testing {
 
+// The one touch screen of the test process, registered with Qt on first use and kept for the whole run.
+QPointingDevice* touchScreen();
+
 // A shown view of a scene whose viewport coordinates are the scene's, with a canvas item at the origin and a
 // touch screen to drive it: tests touch scene points and the events travel the real route through Qt.
 class TouchScene {
