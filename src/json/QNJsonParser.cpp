@@ -45,6 +45,14 @@ std::string hexByte(unsigned value) {
 
 bool isDigit(unsigned char b) { return b >= '0' && b <= '9'; }
 
+// The elements a container pushed since its mark, moved into a vector of exactly their number.
+template <typename T> std::vector<T> takeFrom(std::vector<T>& stack, std::size_t mark) {
+    std::vector<T> out(std::make_move_iterator(stack.begin() + std::ptrdiff_t(mark)),
+                       std::make_move_iterator(stack.end()));
+    stack.resize(mark);
+    return out;
+}
+
 // Whether any of the eight bytes is a double quote, a backslash or below 32.
 inline bool hasStopByte(std::uint64_t word) {
     constexpr std::uint64_t ones = 0x0101010101010101ull;
@@ -432,10 +440,7 @@ bool QNJsonParser::scanRestOfArray(Value& value) {
         if (peek() == ']') {
             ++c;
             leaveLevel();
-            json::Array array(std::make_move_iterator(_values.begin() + std::ptrdiff_t(mark)),
-                              std::make_move_iterator(_values.end()));
-            _values.resize(mark);
-            value = Value(std::move(array));
+            value = Value(takeFrom(_values, mark));
             return true;
         }
         Value element;
@@ -464,11 +469,7 @@ bool QNJsonParser::scanRestOfDictionary(Value& value) {
         if (peek() == '}') {
             ++c;
             leaveLevel();
-            std::vector<json::Object::Member> members(
-                std::make_move_iterator(_members.begin() + std::ptrdiff_t(mark)),
-                std::make_move_iterator(_members.end()));
-            _members.resize(mark);
-            value = Value(json::Object::fromMembers(std::move(members)));
+            value = Value(json::Object::fromMembers(takeFrom(_members, mark)));
             return true;
         }
         std::string key;
