@@ -87,20 +87,34 @@ void MoxelViewController::viewDidLoad() {
                                  "QToolButton:pressed { background: rgba(255,255,255,60); }"
                                  "QToolButton:disabled { color: #6b6e75; }"
                                  "grinsley--MainScrollView { background: #18191c; }"));
-    // Icons are looked up by item, and the phone's bars spread their items across the width.
-    const std::pair<QAction*, const char*> icons[] = {
-        {_openItem, "Open"},   {_organizeItem, "Share"},     {_undoItem, "Undo"},          {_copyItem, "Copy"},
-        {_pasteItem, "Paste"}, {_swapItem, "Swap"},          {_cropItem, "Crop"},          {_shapesItem, "Shapes"},
-        {_horizontalFlipItem, "Flip"}, {_clearItem, "Clear"}, {_helpItem, "Help"}};
-    for (auto [action, name] : icons) {
-        const platform::Image icon = platform::Bundle::imageNamed(QStringLiteral("Tool%1").arg(QLatin1String(name)));
+    // Each item with its icon and its command.
+    struct Item {
+        QAction* action;
+        const char* icon;
+        void (MoxelViewController::*command)();
+    };
+    const Item items[] = {
+        {_openItem, "Open", &MoxelViewController::openButtonTouched},
+        {_organizeItem, "Share", &MoxelViewController::organizeButtonTouched},
+        {_undoItem, "Undo", &MoxelViewController::undoButtonTouched},
+        {_copyItem, "Copy", &MoxelViewController::copyButtonTouched},
+        {_pasteItem, "Paste", &MoxelViewController::pasteButtonTouched},
+        {_swapItem, "Swap", &MoxelViewController::swapButtonTouched},
+        {_cropItem, "Crop", &MoxelViewController::cropButtonTouched},
+        {_shapesItem, "Shapes", &MoxelViewController::shapesButtonTouched},
+        {_horizontalFlipItem, "Flip", &MoxelViewController::horizontalFlipButtonTouched},
+        {_clearItem, "Clear", &MoxelViewController::clearButtonTouched},
+        {_helpItem, "Help", &MoxelViewController::helpButtonTouched}};
+    for (const Item& item : items) {
+        const platform::Image icon = platform::Bundle::imageNamed(QStringLiteral("Tool%1").arg(QLatin1String(item.icon)));
         if (!icon.isNull()) {
             QPixmap pixmap = QPixmap::fromImage(icon.bitmap());
             pixmap.setDevicePixelRatio(icon.scale());
             QIcon glyph(pixmap);
             glyph.addPixmap(pixmap, QIcon::Disabled); // the style greys it
-            action->setIcon(glyph);
+            item.action->setIcon(glyph);
         }
+        connect(item.action, &QAction::triggered, this, item.command);
     }
     for (QToolBar* bar : {_topToolbar, _bottomToolbar}) {
         if (!bar)
@@ -111,21 +125,6 @@ void MoxelViewController::viewDidLoad() {
                 button->setFocusPolicy(Qt::NoFocus); // a touch screen's bar buttons take no keyboard focus
         }
     }
-
-    const std::pair<QAction*, void (MoxelViewController::*)()> commands[] = {
-        {_openItem, &MoxelViewController::openButtonTouched},
-        {_organizeItem, &MoxelViewController::organizeButtonTouched},
-        {_undoItem, &MoxelViewController::undoButtonTouched},
-        {_copyItem, &MoxelViewController::copyButtonTouched},
-        {_pasteItem, &MoxelViewController::pasteButtonTouched},
-        {_swapItem, &MoxelViewController::swapButtonTouched},
-        {_cropItem, &MoxelViewController::cropButtonTouched},
-        {_shapesItem, &MoxelViewController::shapesButtonTouched},
-        {_horizontalFlipItem, &MoxelViewController::horizontalFlipButtonTouched},
-        {_clearItem, &MoxelViewController::clearButtonTouched},
-        {_helpItem, &MoxelViewController::helpButtonTouched}};
-    for (auto [action, command] : commands)
-        connect(action, &QAction::triggered, this, command);
 
     _scrollView->setCanCancelContentTouches(true);
     _scrollView->setDelaysContentTouches(false);
