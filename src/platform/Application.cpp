@@ -30,9 +30,6 @@ Application::Application() {
     watchMemoryPressure();
 }
 
-void Application::installQuitSignalHandlers() { watchQuitSignals(); }
-
-// A pressure-stall trigger: the kernel wakes us when tasks stall on memory for 150 ms within a second.
 namespace {
 int quitSignalPipe[2] = {-1, -1};
 void onQuitSignal(int) {
@@ -43,7 +40,7 @@ void onQuitSignal(int) {
 
 // A desktop session ends its programs with SIGTERM (and a terminal with SIGINT): quit through the event
 // loop, so that terminating saves what the user had, as closing the window does.
-void Application::watchQuitSignals() {
+void Application::installQuitSignalHandlers() {
 #ifdef Q_OS_UNIX
     if (quitSignalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, quitSignalPipe) != 0)
         return;
@@ -62,6 +59,7 @@ void Application::watchQuitSignals() {
 #endif
 }
 
+// A pressure-stall trigger: the kernel wakes us when tasks stall on memory for 150 ms within a second.
 void Application::watchMemoryPressure() {
 #ifdef Q_OS_LINUX
     const int fd = ::open("/proc/pressure/memory", O_RDWR | O_NONBLOCK | O_CLOEXEC);

@@ -62,7 +62,6 @@ signals:
 private:
     Application();
     void watchMemoryPressure();
-    void watchQuitSignals();
 
     ApplicationDelegate _delegate;
     bool _inBackground = false;
