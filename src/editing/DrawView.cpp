@@ -103,19 +103,19 @@ QPointF DrawView::imageOffset() const {
     return {(_size.width() - shown.width()) * 0.5, (_size.height() - shown.height()) * 0.5};
 }
 
-QRectF DrawView::scaleSelectionFrame() const {
-    const QRectF f = _selectionView->frame();
+// Canvas points to photo pixels: the one conversion between the two spaces.
+QRectF DrawView::canvasToPhoto(const QRectF& canvas) const {
     const QPointF o = imageOffset();
     const qreal s = _scaleRatio;
-    return {(f.x() - o.x()) * s, (f.y() - o.y()) * s, f.width() * s, f.height() * s};
+    return {(canvas.x() - o.x()) * s, (canvas.y() - o.y()) * s, canvas.width() * s, canvas.height() * s};
 }
 
+QRectF DrawView::scaleSelectionFrame() const { return canvasToPhoto(_selectionView->frame()); }
+
+// The region sits at its overlay offset from the frame's corner; only its size is used.
 QRectF DrawView::scaleSelectedRegion() const {
     const QRectF f = _selectionView->frame();
-    const QRectF r = _selectionView->selectionRegionRect();
-    const QPointF o = imageOffset();
-    const qreal s = _scaleRatio;
-    return {(r.x() + f.x() - o.x()) * s, (r.y() + f.y() - o.y()) * s, r.width() * s, r.height() * s};
+    return canvasToPhoto(_selectionView->selectionRegionRect().translated(f.topLeft()));
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -62,6 +62,8 @@ public:
     void flipVertically();
     void changeSelectionShape(int shape);
 
+    // A rectangle in canvas points as photo pixels.
+    QRectF canvasToPhoto(const QRectF& canvas) const;
     // The overlay's frame and its selection region in photo pixels.
     QRectF scaleSelectionFrame() const;
     QRectF scaleSelectedRegion() const;
