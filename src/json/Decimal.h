@@ -44,9 +44,11 @@ public:
 
     // The raw parts, for the reader's fast path: value = (-1)^negative * mantissa * 10^exponent.
     static Decimal fromParts(Uint128 mantissa, int exponent, bool negative);
+    Uint128 mantissa() const { return (static_cast<Uint128>(_high) << 64) | _low; }
+    int exponent() const { return _exponent; }
+    bool negative() const { return _negative; }
 
 private:
-    Uint128 mantissa() const { return (static_cast<Uint128>(_high) << 64) | _low; }
     // Kept as two words so a Decimal has 8-byte alignment and values stay small.
     std::uint64_t _high = 0;
     std::uint64_t _low = 0;

@@ -1,100 +1,255 @@
 #include "JsonValue.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 #include <unordered_map>
+
+#include "json/TreeBuilder.h"
 
 namespace grinsley::json {
 
-Object::Object() = default;
-Object::~Object() = default;
-Object::Object(const Object& other) = default;
-Object::Object(Object&& other) noexcept = default;
-Object& Object::operator=(const Object& other) = default;
-Object& Object::operator=(Object&& other) noexcept = default;
-
-Object::Object(std::initializer_list<Member> members) {
-    for (const Member& m : members)
-        set(m.key, m.value);
-}
-
-Object Object::fromMembers(std::vector<Member>&& members) {
-    Object object;
-    const std::size_t n = members.size();
-    // Small objects, the common case, are checked pairwise; large ones through a hash of the keys.
-    bool repeated = false;
-    if (n <= 16) {
-        for (std::size_t i = 1; i < n && !repeated; ++i) {
-            for (std::size_t j = 0; j < i; ++j) {
-                if (members[i].key == members[j].key) {
-                    repeated = true;
-                    break;
-                }
-            }
-        }
-        if (!repeated) {
-            object._members = std::move(members);
-            return object;
+// The memory of a tree read from text: chunks handed out front to back and freed all together.
+class Arena {
+public:
+    explicit Arena(std::size_t firstChunk) : _nextChunkSize(firstChunk) {}
+    ~Arena() {
+        while (_chunks) {
+            Chunk* next = _chunks->next;
+            ::operator delete(_chunks);
+            _chunks = next;
         }
     }
-    std::unordered_map<std::string_view, std::size_t> firstPlace;
-    firstPlace.reserve(n);
-    std::vector<Member>& out = object._members;
-    out.reserve(n);
-    for (Member& m : members) {
-        const auto [it, inserted] = firstPlace.try_emplace(m.key, out.size());
-        if (inserted)
-            out.push_back(Member{m.key, std::move(m.value)});
-        else
-            out[it->second].value = std::move(m.value);
+    Arena(const Arena&) = delete;
+    Arena& operator=(const Arena&) = delete;
+
+    // Eight-byte aligned, as every value part is.
+    void* allocate(std::size_t bytes) {
+        bytes = (bytes + 7) & ~std::size_t(7);
+        if (std::size_t(_limit - _next) < bytes)
+            grow(bytes);
+        void* p = _next;
+        _next += bytes;
+        return p;
     }
-    // The map's views point into `members`, which is not touched again: keys were copied into `out`.
-    return object;
+
+private:
+    struct Chunk {
+        Chunk* next;
+    };
+    static constexpr std::size_t maxChunkSize = std::size_t(8) << 20;
+
+    void grow(std::size_t bytes) {
+        const std::size_t size = std::max(_nextChunkSize, bytes + sizeof(Chunk));
+        auto* chunk = static_cast<Chunk*>(::operator new(size));
+        chunk->next = _chunks;
+        _chunks = chunk;
+        _next = reinterpret_cast<char*>(chunk + 1);
+        _limit = reinterpret_cast<char*>(chunk) + size;
+        _nextChunkSize = std::min(_nextChunkSize * 2, maxChunkSize);
+    }
+
+    Chunk* _chunks = nullptr;
+    char* _next = nullptr;
+    char* _limit = nullptr;
+    std::size_t _nextChunkSize;
+};
+
+namespace {
+
+// The root of a read tree keeps its arena in the word just before its elements.
+Arena*& ownerSlot(std::uint64_t items) { return *(reinterpret_cast<Arena**>(items) - 1); }
+
+template <typename T> T* allocateOwned(std::size_t count) {
+    return count ? static_cast<T*>(::operator new(count * sizeof(T))) : nullptr;
 }
 
-void Object::set(std::string key, Value value) {
-    if (Value* existing = find(key)) {
-        *existing = std::move(value);
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------
+// Value
+
+Value::Value(bool b) noexcept {
+    _s.word = b;
+    _s.tag = std::uint8_t(Kind::Boolean);
+}
+
+Value::Value(const Decimal& d) {
+    const Uint128 mantissa = d.mantissa();
+    if ((mantissa >> 64) == 0) {
+        _s.word = std::uint64_t(mantissa);
+        _s.exponent = std::int16_t(d.exponent());
+        _s.tag = std::uint8_t(std::uint8_t(Kind::Number) | inlineFlag | (d.negative() ? negativeFlag : 0));
         return;
     }
-    _members.push_back(Member{std::move(key), std::move(value)});
+    _s.word = reinterpret_cast<std::uint64_t>(new Decimal(d));
+    _s.tag = std::uint8_t(Kind::Number);
 }
 
-const Value* Object::find(std::string_view key) const {
-    for (const Member& m : _members) {
-        if (m.key == key)
-            return &m.value;
-    }
-    return nullptr;
+Value::Value(std::string_view s) { setText(s, Kind::String); }
+
+Value::Value(const Unsupported& u) { setText(u.className, Kind::Unsupported); }
+
+Value::Value(Array elements) {
+    Value* items = allocateOwned<Value>(elements.size());
+    for (std::size_t i = 0; i < elements.size(); ++i)
+        new (items + i) Value(std::move(elements[i]));
+    _s.word = reinterpret_cast<std::uint64_t>(items);
+    _s.size = std::uint32_t(elements.size());
+    _s.tag = std::uint8_t(Kind::Array);
 }
 
-Value* Object::find(std::string_view key) {
-    return const_cast<Value*>(static_cast<const Object*>(this)->find(key));
-}
-
-bool Object::remove(std::string_view key) {
-    const auto it = std::find_if(_members.begin(), _members.end(), [&](const Member& m) { return m.key == key; });
-    if (it == _members.end())
-        return false;
-    _members.erase(it);
-    return true;
-}
-
-// Key order does not matter for equality.
-bool operator==(const Object& a, const Object& b) {
-    if (a.size() != b.size())
-        return false;
-    for (const Object::Member& m : a._members) {
-        const Value* other = b.find(m.key);
-        if (!other || !(*other == m.value))
-            return false;
-    }
-    return true;
+Value::Value(Object members) {
+    const std::size_t n = members._entries.size();
+    Member* items = allocateOwned<Member>(n);
+    for (std::size_t i = 0; i < n; ++i)
+        new (items + i) Member{Value(members._entries[i].first), std::move(members._entries[i].second)};
+    _s.word = reinterpret_cast<std::uint64_t>(items);
+    _s.size = std::uint32_t(n);
+    _s.tag = std::uint8_t(Kind::Object);
 }
 
 Value Value::fromDouble(double d) {
     if (auto decimal = Decimal::fromDouble(d))
         return Value(*decimal);
     return Value();
+}
+
+Value::Value(const Value& other) { copyFrom(other); }
+
+Value::Value(Value&& other) noexcept {
+    if (other._s.tag & borrowedFlag) {
+        // Part of another value's tree: that memory is not ours to take.
+        copyFrom(other);
+        return;
+    }
+    _s = other._s;
+    other._s = Storage{};
+}
+
+Value& Value::operator=(const Value& other) {
+    if (this != &other) {
+        Value copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+Value& Value::operator=(Value&& other) noexcept {
+    if (this != &other) {
+        Value taken(std::move(other));
+        release();
+        _s = taken._s;
+        taken._s = Storage{};
+    }
+    return *this;
+}
+
+Value::~Value() { release(); }
+
+void Value::release() noexcept {
+    const std::uint8_t tag = _s.tag;
+    if (tag & (borrowedFlag | inlineFlag))
+        return;
+    if (tag & ownerFlag) {
+        delete ownerSlot(_s.word);
+        return;
+    }
+    switch (kind()) {
+    case Kind::Number:
+        delete pointer<Decimal>();
+        break;
+    case Kind::String:
+    case Kind::Unsupported:
+        delete[] pointer<char>();
+        break;
+    case Kind::Array: {
+        auto* items = const_cast<Value*>(pointer<Value>());
+        for (std::uint32_t i = 0; i < _s.size; ++i)
+            items[i].~Value();
+        ::operator delete(items);
+        break;
+    }
+    case Kind::Object: {
+        auto* items = const_cast<Member*>(pointer<Member>());
+        for (std::uint32_t i = 0; i < _s.size; ++i)
+            items[i].~Member();
+        ::operator delete(items);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// A deep copy that owns all its memory, whatever the other value's memory belongs to.
+void Value::copyFrom(const Value& other) {
+    const Storage& o = other._s;
+    switch (other.kind()) {
+    case Kind::Null:
+    case Kind::Boolean:
+        _s = o;
+        return;
+    case Kind::Number:
+        if (o.tag & inlineFlag) {
+            _s = o;
+        } else {
+            _s.word = reinterpret_cast<std::uint64_t>(new Decimal(*other.pointer<Decimal>()));
+            _s.tag = std::uint8_t(Kind::Number);
+        }
+        return;
+    case Kind::String:
+    case Kind::Unsupported:
+        setText(other.text(), other.kind());
+        return;
+    case Kind::Array: {
+        Value* items = allocateOwned<Value>(o.size);
+        for (std::uint32_t i = 0; i < o.size; ++i)
+            new (items + i) Value(other.pointer<Value>()[i]);
+        _s.word = reinterpret_cast<std::uint64_t>(items);
+        _s.size = o.size;
+        _s.tag = std::uint8_t(Kind::Array);
+        return;
+    }
+    case Kind::Object: {
+        Member* items = allocateOwned<Member>(o.size);
+        for (std::uint32_t i = 0; i < o.size; ++i)
+            new (items + i) Member(other.pointer<Member>()[i]);
+        _s.word = reinterpret_cast<std::uint64_t>(items);
+        _s.size = o.size;
+        _s.tag = std::uint8_t(Kind::Object);
+        return;
+    }
+    }
+}
+
+void Value::setText(std::string_view text, Kind kind) {
+    _s = Storage{};
+    if (text.size() <= inlineTextCapacity) {
+        std::memcpy(&_s, text.data(), text.size());
+        _s.inlineSize = std::uint8_t(text.size());
+        _s.tag = std::uint8_t(std::uint8_t(kind) | inlineFlag);
+        return;
+    }
+    char* chars = new char[text.size()];
+    std::memcpy(chars, text.data(), text.size());
+    _s.word = reinterpret_cast<std::uint64_t>(chars);
+    _s.size = std::uint32_t(text.size());
+    _s.tag = std::uint8_t(kind);
+}
+
+std::string_view Value::text() const {
+    if (_s.tag & inlineFlag)
+        return std::string_view(reinterpret_cast<const char*>(&_s), _s.inlineSize);
+    return std::string_view(pointer<char>(), _s.size);
+}
+
+Decimal Value::number() const {
+    if (!isNumber())
+        return Decimal();
+    if (_s.tag & inlineFlag)
+        return Decimal::fromParts(_s.word, _s.exponent, (_s.tag & negativeFlag) != 0);
+    return *pointer<Decimal>();
 }
 
 std::string Value::className() const {
@@ -112,9 +267,190 @@ std::string Value::className() const {
     case Kind::Object:
         return "Object";
     case Kind::Unsupported:
-        return unsupported().className;
+        return std::string(text());
     }
     return {};
+}
+
+// Key order does not matter for equality.
+bool operator==(const Value& a, const Value& b) {
+    if (a.kind() != b.kind())
+        return false;
+    switch (a.kind()) {
+    case Value::Kind::Null:
+        return true;
+    case Value::Kind::Boolean:
+        return a.boolean() == b.boolean();
+    case Value::Kind::Number:
+        return a.number() == b.number();
+    case Value::Kind::String:
+    case Value::Kind::Unsupported:
+        return a.text() == b.text();
+    case Value::Kind::Array:
+        return std::ranges::equal(a.array(), b.array());
+    case Value::Kind::Object: {
+        const ObjectView x = a.object(), y = b.object();
+        if (x.size() != y.size())
+            return false;
+        return std::ranges::all_of(x, [&](const Member& m) {
+            const Value* other = y.find(m.key());
+            return other && *other == m.value;
+        });
+    }
+    }
+    return false;
+}
+
+const Value* ObjectView::find(std::string_view key) const {
+    for (const Member& m : *this) {
+        if (m.key() == key)
+            return &m.value;
+    }
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Object
+
+Object::Object(std::initializer_list<Entry> entries) {
+    for (const Entry& e : entries)
+        set(e.first, e.second);
+}
+
+void Object::set(std::string key, Value value) {
+    const auto it = std::ranges::find(_entries, key, &Entry::first);
+    if (it != _entries.end())
+        it->second = std::move(value);
+    else
+        _entries.emplace_back(std::move(key), std::move(value));
+}
+
+const Value* Object::find(std::string_view key) const {
+    const auto it = std::ranges::find(_entries, key, &Entry::first);
+    return it != _entries.end() ? &it->second : nullptr;
+}
+
+bool Object::remove(std::string_view key) {
+    const auto it = std::ranges::find(_entries, key, &Entry::first);
+    if (it == _entries.end())
+        return false;
+    _entries.erase(it);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// TreeBuilder
+
+namespace {
+
+// A tree takes somewhat more room than its text (element records, copied strings); start near that.
+std::size_t firstChunkSize(std::size_t textBytes) {
+    return std::clamp(textBytes + textBytes / 4, std::size_t(1024), std::size_t(4) << 20);
+}
+
+} // namespace
+
+TreeBuilder::TreeBuilder(std::size_t textBytes) : _arena(new Arena(firstChunkSize(textBytes))) {}
+
+TreeBuilder::~TreeBuilder() { delete _arena; }
+
+TreeBuilder::Storage TreeBuilder::number(const Decimal& d) {
+    const Uint128 mantissa = d.mantissa();
+    if ((mantissa >> 64) == 0)
+        return number(std::uint64_t(mantissa), d.exponent(), d.negative());
+    Storage s;
+    s.word = reinterpret_cast<std::uint64_t>(new (_arena->allocate(sizeof(Decimal))) Decimal(d));
+    s.tag = std::uint8_t(std::uint8_t(Value::Kind::Number) | Value::borrowedFlag);
+    return s;
+}
+
+TreeBuilder::Storage TreeBuilder::string(const char* text, std::size_t size) {
+    Storage s;
+    if (size <= Value::inlineTextCapacity) {
+        std::memcpy(&s, text, size);
+        s.inlineSize = std::uint8_t(size);
+        s.tag = std::uint8_t(std::uint8_t(Value::Kind::String) | Value::inlineFlag);
+        return s;
+    }
+    void* chars = _arena->allocate(size);
+    std::memcpy(chars, text, size);
+    s.word = reinterpret_cast<std::uint64_t>(chars);
+    s.size = std::uint32_t(size);
+    s.tag = std::uint8_t(std::uint8_t(Value::Kind::String) | Value::borrowedFlag);
+    return s;
+}
+
+TreeBuilder::Storage TreeBuilder::array(const Storage* elements, std::size_t count) {
+    Storage s;
+    if (count) {
+        void* items = _arena->allocate(count * sizeof(Storage));
+        std::memcpy(items, elements, count * sizeof(Storage));
+        s.word = reinterpret_cast<std::uint64_t>(items);
+    }
+    s.size = std::uint32_t(count);
+    s.tag = std::uint8_t(std::uint8_t(Value::Kind::Array) | Value::borrowedFlag);
+    return s;
+}
+
+namespace {
+
+// Drops repeated keys, keeping each key's first place and last value; returns the number of members left.
+std::size_t mergeRepeatedKeys(TreeBuilder::Storage* kv, std::size_t count) {
+    // Small objects, the common case, are checked pairwise; large ones through a hash of the keys.
+    if (count <= 16) {
+        bool repeated = false;
+        for (std::size_t i = 1; i < count && !repeated; ++i) {
+            const std::string_view key = TreeBuilder::text(kv[2 * i]);
+            for (std::size_t j = 0; j < i && !repeated; ++j)
+                repeated = TreeBuilder::text(kv[2 * j]) == key;
+        }
+        if (!repeated)
+            return count;
+    }
+    // Keys are looked up at their first place, which is written once and never moved again: the map's views
+    // of inline key text stay good.
+    std::unordered_map<std::string_view, std::size_t> firstPlace;
+    firstPlace.reserve(count);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto it = firstPlace.find(TreeBuilder::text(kv[2 * i]));
+        if (it != firstPlace.end()) {
+            kv[2 * it->second + 1] = kv[2 * i + 1];
+            continue;
+        }
+        kv[2 * kept] = kv[2 * i];
+        kv[2 * kept + 1] = kv[2 * i + 1];
+        firstPlace.emplace(TreeBuilder::text(kv[2 * kept]), kept);
+        ++kept;
+    }
+    return kept;
+}
+
+} // namespace
+
+TreeBuilder::Storage TreeBuilder::object(Storage* keysAndValues, std::size_t count) {
+    count = mergeRepeatedKeys(keysAndValues, count);
+    Storage s = array(keysAndValues, count * 2);
+    s.size = std::uint32_t(count);
+    s.tag = std::uint8_t(std::uint8_t(Value::Kind::Object) | Value::borrowedFlag);
+    return s;
+}
+
+Value TreeBuilder::finish(const Storage& root) {
+    const auto kind = Value::Kind(root.tag & Value::kindMask);
+    if (kind != Value::Kind::Array && kind != Value::Kind::Object)
+        return Value(reinterpret_cast<const Value&>(root)); // a copy that owns its memory
+    // The root's elements move behind a slot that holds the arena, which the root then owns.
+    const std::size_t recordBytes = (kind == Value::Kind::Object ? 2 : 1) * sizeof(Storage) * root.size;
+    auto* slot = static_cast<Arena**>(_arena->allocate(sizeof(Arena*) + recordBytes));
+    if (recordBytes)
+        std::memcpy(slot + 1, reinterpret_cast<const void*>(root.word), recordBytes);
+    Storage s = root;
+    s.word = reinterpret_cast<std::uint64_t>(slot + 1);
+    s.tag = std::uint8_t((root.tag & ~Value::borrowedFlag) | Value::ownerFlag);
+    *slot = _arena;
+    _arena = nullptr;
+    return Value(s);
 }
 
 } // namespace grinsley::json

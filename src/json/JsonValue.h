@@ -1,10 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
-#include <variant>
+#include <utility>
 #include <vector>
 
 #include "json/Decimal.h"
@@ -12,45 +13,15 @@
 namespace grinsley::json {
 
 class Value;
+class Object;
+struct Member;
+class ObjectView;
+class TreeBuilder;
+
+// Builds an array value.
 using Array = std::vector<Value>;
-
-// A JSON object: members in the order they were first added; a repeated key keeps its first place and its
-// last value.
-class Object {
-public:
-    struct Member;
-    using const_iterator = std::vector<Member>::const_iterator;
-
-    // Defined where a member is a complete type.
-    Object();
-    ~Object();
-    Object(const Object& other);
-    Object(Object&& other) noexcept;
-    Object& operator=(const Object& other);
-    Object& operator=(Object&& other) noexcept;
-    Object(std::initializer_list<Member> members);
-    // Takes the members as they are; of a repeated key the first place and the last value are kept.
-    static Object fromMembers(std::vector<Member>&& members);
-
-    std::size_t size() const;
-    bool empty() const { return size() == 0; }
-
-    // Sets the key's value, replacing an earlier one.
-    void set(std::string key, Value value);
-    const Value* find(std::string_view key) const;
-    Value* find(std::string_view key);
-    bool contains(std::string_view key) const { return find(key) != nullptr; }
-    bool remove(std::string_view key);
-
-    const std::vector<Member>& members() const { return _members; }
-    const_iterator begin() const;
-    const_iterator end() const;
-
-    friend bool operator==(const Object& a, const Object& b);
-
-private:
-    std::vector<Member> _members;
-};
+// The elements of an array value.
+using ArrayView = std::span<const Value>;
 
 // Text that could not be written as JSON: stands for a value of some other kind (a date, say), so that a
 // writer meeting one fails as it must.
@@ -59,27 +30,38 @@ struct Unsupported {
     friend bool operator==(const Unsupported&, const Unsupported&) = default;
 };
 
-// A JSON value: null, a boolean, a decimal number, UTF-8 text, an array or an object.
+// A JSON value: null, a boolean, a decimal number, UTF-8 text, an array or an object. A value does not change
+// once made (assign a new one instead); build containers with Array and Object.
+//
+// Sixteen bytes: short text and most numbers are held inline. A tree read from JSON text lives in one block
+// of memory that its root owns, so reading and freeing a document cost a few allocations rather than one per
+// string and container; copying any part of it gives an ordinary, independent value.
 class Value {
 public:
-    enum class Kind { Null, Boolean, Number, String, Array, Object, Unsupported };
+    enum class Kind : std::uint8_t { Null, Boolean, Number, String, Array, Object, Unsupported };
 
-    Value() = default;
-    Value(std::nullptr_t) {}
-    Value(bool b) : _data(b) {}
-    Value(Decimal d) : _data(d) {}
-    Value(int i) : _data(Decimal(i)) {}
-    Value(std::int64_t i) : _data(Decimal(i)) {}
-    Value(std::string s) : _data(std::move(s)) {}
-    Value(std::string_view s) : _data(std::string(s)) {}
-    Value(const char* s) : _data(std::string(s)) {}
-    Value(Array a) : _data(std::move(a)) {}
-    Value(Object o) : _data(std::move(o)) {}
-    Value(Unsupported u) : _data(std::move(u)) {}
+    Value() noexcept = default;
+    Value(std::nullptr_t) noexcept {}
+    Value(bool b) noexcept;
+    Value(const Decimal& d);
+    Value(int i) : Value(Decimal(i)) {}
+    Value(std::int64_t i) : Value(Decimal(i)) {}
+    Value(std::string_view s);
+    Value(const std::string& s) : Value(std::string_view(s)) {}
+    Value(const char* s) : Value(std::string_view(s)) {}
+    Value(Array elements);
+    Value(Object members);
+    Value(const Unsupported& u);
     // A double is stored as the shortest decimal that reads back as it; non-finite doubles become null.
     static Value fromDouble(double d);
 
-    Kind kind() const { return Kind(_data.index()); }
+    Value(const Value& other);
+    Value(Value&& other) noexcept;
+    Value& operator=(const Value& other);
+    Value& operator=(Value&& other) noexcept;
+    ~Value();
+
+    Kind kind() const { return Kind(_s.tag & kindMask); }
     bool isNull() const { return kind() == Kind::Null; }
     bool isBoolean() const { return kind() == Kind::Boolean; }
     bool isNumber() const { return kind() == Kind::Number; }
@@ -88,37 +70,109 @@ public:
     bool isObject() const { return kind() == Kind::Object; }
     bool isContainer() const { return isArray() || isObject(); }
 
-    // Access to a kind the value holds; asking for another kind is a programming error.
-    bool boolean() const { return std::get<bool>(_data); }
-    const Decimal& number() const { return std::get<Decimal>(_data); }
-    const std::string& string() const { return std::get<std::string>(_data); }
-    const Array& array() const { return std::get<Array>(_data); }
-    Array& array() { return std::get<Array>(_data); }
-    const Object& object() const { return std::get<Object>(_data); }
-    Object& object() { return std::get<Object>(_data); }
-    const Unsupported& unsupported() const { return std::get<Unsupported>(_data); }
+    // Access to a kind the value holds; another kind gives false, zero, empty text or an empty container.
+    bool boolean() const { return isBoolean() && _s.word != 0; }
+    Decimal number() const;
+    std::string_view string() const { return isString() ? text() : std::string_view(); }
+    ArrayView array() const;
+    ObjectView object() const;
+    std::string_view unsupportedClassName() const { return kind() == Kind::Unsupported ? text() : ""; }
 
-    // Lookups that tolerate a value of another kind: nullptr when absent.
-    const Value* find(std::string_view key) const { return isObject() ? object().find(key) : nullptr; }
-    const std::string* stringOrNull() const { return std::get_if<std::string>(&_data); }
+    // The member's value, or nullptr when the key is absent or this is no object.
+    const Value* find(std::string_view key) const;
 
     // The name of the value's kind, as error messages give it.
     std::string className() const;
 
-    friend bool operator==(const Value& a, const Value& b) { return a._data == b._data; }
+    friend bool operator==(const Value& a, const Value& b);
 
 private:
-    std::variant<std::monostate, bool, Decimal, std::string, Array, Object, Unsupported> _data;
-};
+    friend class TreeBuilder;
 
-struct Object::Member {
-    std::string key;
+    static constexpr std::uint8_t kindMask = 0x07;
+    static constexpr std::uint8_t inlineFlag = 0x08;   // text or number held in the value itself
+    static constexpr std::uint8_t borrowedFlag = 0x10; // memory belongs to a read tree's block
+    static constexpr std::uint8_t ownerFlag = 0x20;    // the root of a read tree: frees its block
+    static constexpr std::uint8_t negativeFlag = 0x40; // of an inline number
+    static constexpr std::size_t inlineTextCapacity = 14;
+
+    // The raw representation, trivially copyable so a reader can move values with memcpy.
+    struct Storage {
+        std::uint64_t word = 0;     // pointer, boolean, inline mantissa, or the first bytes of inline text
+        std::uint32_t size = 0;     // length of text, number of elements or members
+        std::int16_t exponent = 0;  // of an inline number
+        std::uint8_t inlineSize = 0; // length of inline text
+        std::uint8_t tag = 0;       // kind and flags
+    };
+    static_assert(sizeof(Storage) == 16);
+
+    explicit Value(const Storage& s) noexcept : _s(s) {}
+
+    std::string_view text() const;
+    template <typename T> const T* pointer() const { return reinterpret_cast<const T*>(_s.word); }
+    void setText(std::string_view text, Kind kind);
+    void copyFrom(const Value& other);
+    void release() noexcept;
+
+    Storage _s;
+};
+static_assert(sizeof(Value) == 16);
+
+// A member of an object value.
+struct Member {
+    Value name;
     Value value;
-    friend bool operator==(const Member&, const Member&) = default;
+    std::string_view key() const { return name.string(); }
 };
 
-inline std::size_t Object::size() const { return _members.size(); }
-inline Object::const_iterator Object::begin() const { return _members.begin(); }
-inline Object::const_iterator Object::end() const { return _members.end(); }
+// The members of an object value, in the order they were first given; a repeated key kept its first place and
+// its last value.
+class ObjectView {
+public:
+    using const_iterator = const Member*;
+    ObjectView() = default;
+    ObjectView(const Member* members, std::size_t size) : _members(members), _size(size) {}
+
+    std::size_t size() const { return _size; }
+    bool empty() const { return _size == 0; }
+    const Member& operator[](std::size_t i) const { return _members[i]; }
+    const_iterator begin() const { return _members; }
+    const_iterator end() const { return _members + _size; }
+    const Value* find(std::string_view key) const;
+    bool contains(std::string_view key) const { return find(key) != nullptr; }
+
+private:
+    const Member* _members = nullptr;
+    std::size_t _size = 0;
+};
+
+// Builds an object value: members in the order they were first added; setting a key again replaces its value
+// in place.
+class Object {
+public:
+    using Entry = std::pair<std::string, Value>;
+
+    Object() = default;
+    Object(std::initializer_list<Entry> entries);
+
+    std::size_t size() const { return _entries.size(); }
+    bool empty() const { return _entries.empty(); }
+    void set(std::string key, Value value);
+    const Value* find(std::string_view key) const;
+    bool remove(std::string_view key);
+    const std::vector<Entry>& entries() const { return _entries; }
+
+private:
+    friend class Value;
+    std::vector<Entry> _entries;
+};
+
+inline ArrayView Value::array() const {
+    return isArray() ? ArrayView(pointer<Value>(), _s.size) : ArrayView();
+}
+inline ObjectView Value::object() const {
+    return isObject() ? ObjectView(pointer<Member>(), _s.size) : ObjectView();
+}
+inline const Value* Value::find(std::string_view key) const { return object().find(key); }
 
 } // namespace grinsley::json

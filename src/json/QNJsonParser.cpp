@@ -45,14 +45,6 @@ std::string hexByte(unsigned value) {
 
 bool isDigit(unsigned char b) { return b >= '0' && b <= '9'; }
 
-// The elements a container pushed since its mark, moved into a vector of exactly their number.
-template <typename T> std::vector<T> takeFrom(std::vector<T>& stack, std::size_t mark) {
-    std::vector<T> out(std::make_move_iterator(stack.begin() + std::ptrdiff_t(mark)),
-                       std::make_move_iterator(stack.end()));
-    stack.resize(mark);
-    return out;
-}
-
 // Whether any of the eight bytes is a double quote, a backslash or below 32.
 inline bool hasStopByte(std::uint64_t word) {
     constexpr std::uint64_t ones = 0x0101010101010101ull;
@@ -76,12 +68,15 @@ std::optional<Value> QNJsonParser::fragmentWithString(std::optional<std::string_
     _depth = 0;
     c = reinterpret_cast<const unsigned char*>(text->data());
     _end = c + text->size();
-    _values.clear();
-    _members.clear();
-    Value value;
-    if (!scanValue(value) || !scanIsAtEnd())
+    _stack.clear();
+    json::TreeBuilder builder(text->size());
+    _builder = &builder;
+    Storage value;
+    const bool read = scanValue(value) && scanIsAtEnd();
+    _builder = nullptr;
+    if (!read)
         return std::nullopt;
-    return value;
+    return builder.finish(value);
 }
 
 std::optional<Value> QNJsonParser::objectWithString(std::optional<std::string_view> text) {
@@ -112,7 +107,7 @@ void QNJsonParser::skipWhitespace() {
 // ---------------------------------------------------------------------------------------------------------
 // Values
 
-bool QNJsonParser::scanValue(Value& value) {
+bool QNJsonParser::scanValue(Storage& value) {
     skipWhitespace();
     const unsigned char b = peek();
     if (c < _end)
@@ -122,13 +117,8 @@ bool QNJsonParser::scanValue(Value& value) {
         return scanRestOfArray(value);
     case '{':
         return scanRestOfDictionary(value);
-    case '"': {
-        std::string text;
-        if (!scanRestOfString(text))
-            return false;
-        value = Value(std::move(text));
-        return true;
-    }
+    case '"':
+        return scanRestOfString(value);
     case 'n':
         return scanRestOfNull(value);
     case 'f':
@@ -170,28 +160,28 @@ bool QNJsonParser::scanWord(const char* rest, std::size_t length, const char* er
     return true;
 }
 
-bool QNJsonParser::scanRestOfNull(Value& value) {
+bool QNJsonParser::scanRestOfNull(Storage& value) {
     if (!scanWord("ull", 3, "Expected 'null'"))
         return false;
-    value = Value();
+    value = json::TreeBuilder::null();
     return true;
 }
 
-bool QNJsonParser::scanRestOfFalse(Value& value) {
+bool QNJsonParser::scanRestOfFalse(Storage& value) {
     if (!scanWord("alse", 4, "Expected 'false'"))
         return false;
-    value = Value(false);
+    value = json::TreeBuilder::boolean(false);
     return true;
 }
 
-bool QNJsonParser::scanRestOfTrue(Value& value) {
+bool QNJsonParser::scanRestOfTrue(Storage& value) {
     if (!scanWord("rue", 3, "Expected 'true'"))
         return false;
-    value = Value(true);
+    value = json::TreeBuilder::boolean(true);
     return true;
 }
 
-bool QNJsonParser::scanNumber(Value& value) {
+bool QNJsonParser::scanNumber(Storage& value) {
     const unsigned char* const start = c;
     const bool negative = peek() == '-';
     if (negative)
@@ -251,7 +241,7 @@ bool QNJsonParser::scanNumber(Value& value) {
     const int scale = exponent - fractionDigits;
     if (digits + fractionDigits <= 19 && exponentDigits <= 5 && scale >= json::Decimal::minExponent &&
         scale <= json::Decimal::maxExponent) {
-        value = Value(json::Decimal::fromParts(mantissa, scale, negative));
+        value = json::TreeBuilder::number(mantissa, scale, negative);
         return true;
     }
     const auto decimal =
@@ -260,59 +250,81 @@ bool QNJsonParser::scanNumber(Value& value) {
         addErrorWithCode(code::BadNumber, "Failed creating decimal instance");
         return false;
     }
-    value = Value(*decimal);
+    value = _builder->number(*decimal);
     return true;
 }
 
 // ---------------------------------------------------------------------------------------------------------
 // Strings
 
-bool QNJsonParser::scanRestOfString(std::string& text) {
-    for (;;) {
-        // The longest run of ordinary bytes goes in at once, found eight bytes at a time.
-        const unsigned char* run = c;
-        std::uint64_t highBits = 0;
+// Moves the read position to the next double quote, backslash or control byte (or the end) and checks that
+// the ordinary bytes from `run` to there are UTF-8. Outside strings any byte above 127 is a syntax error
+// already; inside, it must be well-formed. Runs end at ASCII bytes, so no character straddles two runs.
+bool QNJsonParser::scanRun(const unsigned char* run) {
+    std::uint64_t highBits = 0;
 #if defined(__SSE2__)
-        {
-            const __m128i quote = _mm_set1_epi8('"');
-            const __m128i backslash = _mm_set1_epi8('\\');
-            const __m128i control = _mm_set1_epi8(0x1F);
-            while (_end - c >= 16) {
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c));
-                const __m128i below32 = _mm_cmpeq_epi8(_mm_min_epu8(v, control), v);
-                const __m128i stop =
-                    _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)), below32);
-                if (_mm_movemask_epi8(v))
-                    highBits = 0x80;
-                if (const int found = _mm_movemask_epi8(stop)) {
-                    c += __builtin_ctz(unsigned(found));
-                    break;
-                }
-                c += 16;
-            }
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i control = _mm_set1_epi8(0x1F);
+    while (_end - c >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c));
+        const __m128i below32 = _mm_cmpeq_epi8(_mm_min_epu8(v, control), v);
+        const __m128i stop =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)), below32);
+        const int found = _mm_movemask_epi8(stop);
+        if (found) {
+            const int before = __builtin_ctz(unsigned(found));
+            highBits |= unsigned(_mm_movemask_epi8(v)) & ((1u << before) - 1);
+            c += before;
+            break;
         }
+        highBits |= unsigned(_mm_movemask_epi8(v));
+        c += 16;
+    }
+    if (_end - c < 16)
 #endif
+    {
         while (_end - c >= 8) {
             std::uint64_t word;
             std::memcpy(&word, c, 8);
             if (hasStopByte(word))
                 break;
-            highBits |= word;
+            highBits |= word & 0x8080808080808080ull;
             c += 8;
         }
         while (c < _end && !tables.stringStop[*c])
-            highBits |= *c++;
-        // Outside strings any byte above 127 is a syntax error already; inside, it must be well-formed UTF-8.
-        // Runs end at ASCII bytes, so no character straddles two runs.
-        if ((highBits & 0x8080808080808080ull) &&
-            !json::utf8::isValid(std::string_view(reinterpret_cast<const char*>(run), std::size_t(c - run)))) {
-            addErrorWithCode(code::NoInput, "Input is not valid UTF-8");
-            return false;
-        }
-        text.append(reinterpret_cast<const char*>(run), std::size_t(c - run));
+            highBits |= *c++ & 0x80u;
+    }
+    if (highBits &&
+        !json::utf8::isValid(std::string_view(reinterpret_cast<const char*>(run), std::size_t(c - run)))) {
+        addErrorWithCode(code::NoInput, "Input is not valid UTF-8");
+        return false;
+    }
+    return true;
+}
+
+bool QNJsonParser::scanRestOfString(Storage& text) {
+    const unsigned char* const run = c;
+    if (!scanRun(run))
+        return false;
+    if (peek() == '"') {
+        // No escapes, the common case: the text is taken as it stands.
+        text = _builder->string(reinterpret_cast<const char*>(run), std::size_t(c - run));
+        ++c;
+        return true;
+    }
+    return scanEscapedRest(run, text);
+}
+
+bool QNJsonParser::scanEscapedRest(const unsigned char* run, Storage& text) {
+    std::string& unescaped = _unescaped;
+    unescaped.clear();
+    for (;;) {
+        unescaped.append(reinterpret_cast<const char*>(run), std::size_t(c - run));
         const unsigned char b = peek();
         if (b == '"') {
             ++c;
+            text = _builder->string(unescaped.data(), unescaped.size());
             return true;
         }
         if (b != '\\') {
@@ -326,26 +338,26 @@ bool QNJsonParser::scanRestOfString(std::string& text) {
         case '"':
         case '\\':
         case '/':
-            text.push_back(char(escape));
+            unescaped.push_back(char(escape));
             break;
         case 'b':
-            text.push_back('\b');
+            unescaped.push_back('\b');
             break;
         case 'f':
-            text.push_back('\f');
+            unescaped.push_back('\f');
             break;
         case 'n':
-            text.push_back('\n');
+            unescaped.push_back('\n');
             break;
         case 'r':
-            text.push_back('\r');
+            unescaped.push_back('\r');
             break;
         case 't':
-            text.push_back('\t');
+            unescaped.push_back('\t');
             break;
         case 'u':
             ++c;
-            if (!scanUnicodeChar(text)) {
+            if (!scanUnicodeChar(unescaped)) {
                 addErrorWithCode(code::BadUnicodeEscape, "Broken unicode character");
                 return false;
             }
@@ -360,6 +372,9 @@ bool QNJsonParser::scanRestOfString(std::string& text) {
             addErrorWithCode(code::EndOfInput, "Unexpected EOF while parsing string");
             return false;
         }
+        run = c;
+        if (!scanRun(run))
+            return false;
     }
 }
 
@@ -427,78 +442,74 @@ bool QNJsonParser::scanSeparator(unsigned char close, const char* trailingCommaM
     return true;
 }
 
-bool QNJsonParser::scanRestOfArray(Value& value) {
+bool QNJsonParser::scanRestOfArray(Storage& value) {
     if (!enterLevel())
         return false;
-    const std::size_t mark = _values.size();
-    auto fail = [&] {
-        _values.resize(mark);
-        return false;
-    };
+    const std::size_t mark = _stack.size();
     while (peek() != 0) {
         skipWhitespace();
         if (peek() == ']') {
             ++c;
             leaveLevel();
-            value = Value(takeFrom(_values, mark));
+            value = _builder->array(_stack.data() + mark, _stack.size() - mark);
+            _stack.resize(mark);
             return true;
         }
-        Value element;
+        Storage element;
         if (!scanValue(element)) {
             addErrorWithCode(code::Syntax, "Expected value while parsing array");
-            return fail();
+            return false;
         }
-        _values.push_back(std::move(element));
+        _stack.push_back(element);
         if (!scanSeparator(']', "Trailing comma disallowed in array"))
-            return fail();
+            return false;
     }
     addErrorWithCode(code::EndOfInput, "End of input while parsing array");
-    return fail();
+    return false;
 }
 
-bool QNJsonParser::scanRestOfDictionary(Value& value) {
+bool QNJsonParser::scanRestOfDictionary(Storage& value) {
     if (!enterLevel())
         return false;
-    const std::size_t mark = _members.size();
-    auto fail = [&] {
-        _members.resize(mark);
-        return false;
-    };
+    const std::size_t mark = _stack.size();
     while (peek() != 0) {
         skipWhitespace();
         if (peek() == '}') {
             ++c;
             leaveLevel();
-            value = Value(json::Object::fromMembers(takeFrom(_members, mark)));
+            value = _builder->object(_stack.data() + mark, (_stack.size() - mark) / 2);
+            _stack.resize(mark);
             return true;
         }
-        std::string key;
+        Storage key;
         if (peek() != '"') {
             addErrorWithCode(code::Syntax, "Object key string expected");
-            return fail();
+            return false;
         }
         ++c;
         if (!scanRestOfString(key)) {
             addErrorWithCode(code::Syntax, "Object key string expected");
-            return fail();
+            return false;
         }
         skipWhitespace();
         if (peek() != ':') {
             addErrorWithCode(code::Syntax, "Expected ':' separating key and value");
-            return fail();
+            return false;
         }
         ++c;
-        Value member;
+        Storage member;
         if (!scanValue(member)) {
-            addErrorWithCode(code::Syntax, "Object value expected for key: " + key);
-            return fail();
+            addErrorWithCode(code::Syntax,
+                             "Object value expected for key: " + std::string(json::TreeBuilder::text(key)));
+            return false;
         }
-        _members.push_back(json::Object::Member{std::move(key), std::move(member)});
+        _stack.push_back(key);
+        _stack.push_back(member);
         if (!scanSeparator('}', "Trailing comma disallowed in object"))
-            return fail();
+            return false;
     }
     addErrorWithCode(code::EndOfInput, "End of input while parsing object");
-    return fail();
+    return false;
 }
 
 } // namespace grinsley

@@ -7,6 +7,7 @@
 
 #include "json/JsonValue.h"
 #include "json/QNJsonBase.h"
+#include "json/TreeBuilder.h"
 
 namespace grinsley {
 
@@ -19,14 +20,18 @@ public:
     std::optional<json::Value> fragmentWithString(std::optional<std::string_view> text);
 
 private:
-    bool scanValue(json::Value& value);
-    bool scanRestOfArray(json::Value& value);
-    bool scanRestOfDictionary(json::Value& value);
-    bool scanRestOfString(std::string& text);
-    bool scanRestOfNull(json::Value& value);
-    bool scanRestOfFalse(json::Value& value);
-    bool scanRestOfTrue(json::Value& value);
-    bool scanNumber(json::Value& value);
+    using Storage = json::TreeBuilder::Storage;
+
+    bool scanValue(Storage& value);
+    bool scanRestOfArray(Storage& value);
+    bool scanRestOfDictionary(Storage& value);
+    bool scanRestOfString(Storage& text);
+    bool scanEscapedRest(const unsigned char* run, Storage& text);
+    bool scanRun(const unsigned char* run);
+    bool scanRestOfNull(Storage& value);
+    bool scanRestOfFalse(Storage& value);
+    bool scanRestOfTrue(Storage& value);
+    bool scanNumber(Storage& value);
     bool scanUnicodeChar(std::string& text);
     bool scanHexQuad(unsigned& quad);
     bool scanIsAtEnd();
@@ -39,9 +44,11 @@ private:
 
     const unsigned char* c = nullptr; // the read position
     const unsigned char* _end = nullptr;
-    // Elements and members of the containers being read, so each container is allocated once, at its size.
-    std::vector<json::Value> _values;
-    std::vector<json::Object::Member> _members;
+    json::TreeBuilder* _builder = nullptr;
+    // Elements (and keys and values) of the containers being read, so each container is made once, at its size.
+    std::vector<Storage> _stack;
+    // A string with escapes, as it is decoded.
+    std::string _unescaped;
 };
 
 } // namespace grinsley

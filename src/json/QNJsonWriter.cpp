@@ -66,30 +66,30 @@ bool QNJsonWriter::appendValue(const Value& value, std::string& into) {
     return false;
 }
 
-bool QNJsonWriter::appendDictionary(const json::Object& object, std::string& into) {
+bool QNJsonWriter::appendDictionary(json::ObjectView object, std::string& into) {
     if (!enterLevel())
         return false;
     into.push_back('{');
     const char* separator = _humanReadable ? " : " : ":";
-    std::vector<const json::Object::Member*> members;
+    std::vector<const json::Member*> members;
     members.reserve(object.size());
     for (const auto& member : object)
         members.push_back(&member);
     if (_sortKeys) {
         std::sort(members.begin(), members.end(),
-                  [](const auto* a, const auto* b) { return json::utf8::lessByUtf16(a->key, b->key); });
+                  [](const auto* a, const auto* b) { return json::utf8::lessByUtf16(a->key(), b->key()); });
     }
     bool first = true;
-    for (const json::Object::Member* member : members) {
+    for (const json::Member* member : members) {
         if (!first)
             into.push_back(',');
         first = false;
         if (_humanReadable)
             appendIndent(into);
-        appendString(member->key, into);
+        appendString(member->key(), into);
         into += separator;
         if (!appendValue(member->value, into)) {
-            addErrorWithCode(code::Unsupported, "Unsupported value for key " + member->key + " in object");
+            addErrorWithCode(code::Unsupported, "Unsupported value for key " + std::string(member->key()) + " in object");
             return false;
         }
     }
@@ -100,7 +100,7 @@ bool QNJsonWriter::appendDictionary(const json::Object& object, std::string& int
     return true;
 }
 
-bool QNJsonWriter::appendArray(const json::Array& array, std::string& into) {
+bool QNJsonWriter::appendArray(json::ArrayView array, std::string& into) {
     if (!enterLevel())
         return false;
     into.push_back('[');

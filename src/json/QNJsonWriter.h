@@ -25,8 +25,8 @@ public:
 
 private:
     bool appendValue(const json::Value& value, std::string& into);
-    bool appendDictionary(const json::Object& object, std::string& into);
-    bool appendArray(const json::Array& array, std::string& into);
+    bool appendDictionary(json::ObjectView object, std::string& into);
+    bool appendArray(json::ArrayView array, std::string& into);
     void appendString(std::string_view text, std::string& into) const;
     void appendIndent(std::string& into) const;
 

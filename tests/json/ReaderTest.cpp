@@ -149,7 +149,7 @@ TEST(Reader, CommasAreOptionalAndTheLastKeyWins) {
     ASSERT_TRUE(repeated);
     EXPECT_EQ(repeated->object().size(), 2u);
     EXPECT_EQ(*repeated->find("a"), Value(2));
-    EXPECT_EQ(repeated->object().members().front().key, "a");
+    EXPECT_EQ(repeated->object()[0].key(), "a");
     // Many keys, past the pairwise check, with repeats.
     std::string big = "{";
     for (int i = 0; i < 100; ++i)
