@@ -29,15 +29,19 @@ int digitCount(u128 v) {
     return n;
 }
 
-void appendDigits(std::string& out, u128 v) {
-    char buffer[40];
-    char* end = buffer + sizeof buffer;
+// Writes the digits of v so that they end at `end`; returns where they start. 64-bit steps where they do.
+char* writeDigits(char* end, u128 v) {
     char* p = end;
-    do {
+    while (v >> 64) {
         *--p = char('0' + int(v % 10));
         v /= 10;
-    } while (v);
-    out.append(p, std::size_t(end - p));
+    }
+    auto w = std::uint64_t(v);
+    do {
+        *--p = char('0' + int(w % 10));
+        w /= 10;
+    } while (w);
+    return p;
 }
 
 } // namespace
@@ -52,7 +56,16 @@ Decimal Decimal::fromParts(u128 m, int exponent, bool negative) {
     Decimal d;
     if (m == 0)
         return d;
-    // Normalise: strip trailing zeros so that equal values look alike and big exponents shrink.
+    // Normalise: strip trailing zeros so that equal values look alike and big exponents shrink; in 64 bits
+    // where the mantissa fits, which is much cheaper.
+    if (!(m >> 64)) {
+        auto small = std::uint64_t(m);
+        while (small % 10 == 0 && exponent < int(maxExponent)) {
+            small /= 10;
+            ++exponent;
+        }
+        m = small;
+    }
     while (m % 10 == 0 && exponent < int(maxExponent)) {
         m /= 10;
         ++exponent;
@@ -175,22 +188,23 @@ void Decimal::appendTo(std::string& out) const {
     }
     if (_negative)
         out.push_back('-');
-    const u128 m = mantissa();
+    char buffer[40];
+    char* const end = buffer + sizeof buffer;
+    const char* const start = writeDigits(end, mantissa());
+    const std::string_view digits(start, std::size_t(end - start));
     if (_exponent >= 0) {
-        appendDigits(out, m);
+        out.append(digits);
         out.append(std::size_t(_exponent), '0');
         return;
     }
-    std::string digits;
-    appendDigits(digits, m);
-    const int fraction = -_exponent;
-    if (int(digits.size()) > fraction) {
-        out.append(digits, 0, digits.size() - std::size_t(fraction));
+    const std::size_t fraction = std::size_t(-_exponent);
+    if (digits.size() > fraction) {
+        out.append(digits.substr(0, digits.size() - fraction));
         out.push_back('.');
-        out.append(digits, digits.size() - std::size_t(fraction), std::string::npos);
+        out.append(digits.substr(digits.size() - fraction));
     } else {
         out.append("0.");
-        out.append(std::size_t(fraction) - digits.size(), '0');
+        out.append(fraction - digits.size(), '0');
         out.append(digits);
     }
 }
@@ -211,8 +225,10 @@ double Decimal::toDouble() const {
         const double dm = double(std::uint64_t(m));
         return sign * (_exponent >= 0 ? dm * exact[_exponent] : dm / exact[-_exponent]);
     }
-    std::string text;
-    appendDigits(text, m);
+    char buffer[40];
+    char* const end = buffer + sizeof buffer;
+    const char* const start = writeDigits(end, m);
+    std::string text(start, std::size_t(end - start));
     text += 'e';
     text += std::to_string(_exponent);
     return sign * std::strtod(text.c_str(), nullptr);

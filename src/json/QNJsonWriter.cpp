@@ -71,26 +71,35 @@ bool QNJsonWriter::appendDictionary(json::ObjectView object, std::string& into) 
         return false;
     into.push_back('{');
     const char* separator = _humanReadable ? " : " : ":";
-    std::vector<const json::Member*> members;
-    members.reserve(object.size());
-    for (const auto& member : object)
-        members.push_back(&member);
-    if (_sortKeys) {
-        std::sort(members.begin(), members.end(),
-                  [](const auto* a, const auto* b) { return json::utf8::lessByUtf16(a->key(), b->key()); });
-    }
     bool first = true;
-    for (const json::Member* member : members) {
+    auto appendMember = [&](const json::Member& member) {
         if (!first)
             into.push_back(',');
         first = false;
         if (_humanReadable)
             appendIndent(into);
-        appendString(member->key(), into);
+        appendString(member.key(), into);
         into += separator;
-        if (!appendValue(member->value, into)) {
-            addErrorWithCode(code::Unsupported, "Unsupported value for key " + std::string(member->key()) + " in object");
-            return false;
+        if (appendValue(member.value, into))
+            return true;
+        addErrorWithCode(code::Unsupported, "Unsupported value for key " + std::string(member.key()) + " in object");
+        return false;
+    };
+    if (_sortKeys) {
+        std::vector<const json::Member*> sorted;
+        sorted.reserve(object.size());
+        for (const json::Member& member : object)
+            sorted.push_back(&member);
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const auto* a, const auto* b) { return json::utf8::lessByUtf16(a->key(), b->key()); });
+        for (const json::Member* member : sorted) {
+            if (!appendMember(*member))
+                return false;
+        }
+    } else {
+        for (const json::Member& member : object) {
+            if (!appendMember(member))
+                return false;
         }
     }
     leaveLevel();
