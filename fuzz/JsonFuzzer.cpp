@@ -1,6 +1,7 @@
 // Arbitrary bytes into the reader; whatever it reads must survive the writer and read back the same.
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string_view>
 
 #include "json/QNJsonParser.h"
@@ -17,6 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort(); // a failure always says why
         return 0;
     }
+    // A copy owns its memory; it must equal the tree it came from, and outlive it.
+    auto copy = std::make_unique<grinsley::json::Value>(*value);
+    if (!(*copy == *value))
+        std::abort();
     for (bool readable : {false, true}) {
         grinsley::QNJsonWriter writer;
         writer.setMaxDepth(parser.maxDepth());
@@ -30,6 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto reread = again.fragmentWithString(*written);
         if (!reread || !(*reread == *value))
             std::abort();
+        if (!readable) {
+            const grinsley::json::Value fromCopy = *copy;
+            copy.reset();
+            if (!(fromCopy == *reread))
+                std::abort();
+        }
     }
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <unordered_map>
 
 #include "json/TreeBuilder.h"
@@ -61,6 +62,8 @@ namespace {
 Arena*& ownerSlot(std::uint64_t items) { return *(reinterpret_cast<Arena**>(items) - 1); }
 
 template <typename T> T* allocateOwned(std::size_t count) {
+    if (count > Value::maxSize)
+        throw std::length_error("JSON value too large");
     return count ? static_cast<T*>(::operator new(count * sizeof(T))) : nullptr;
 }
 
@@ -161,7 +164,7 @@ void Value::release() noexcept {
         break;
     case Kind::String:
     case Kind::Unsupported:
-        delete[] pointer<char>();
+        ::operator delete(const_cast<char*>(pointer<char>()));
         break;
     case Kind::Array: {
         auto* items = const_cast<Value*>(pointer<Value>());
@@ -231,7 +234,7 @@ void Value::setText(std::string_view text, Kind kind) {
         _s.tag = std::uint8_t(std::uint8_t(kind) | inlineFlag);
         return;
     }
-    char* chars = new char[text.size()];
+    char* chars = allocateOwned<char>(text.size());
     std::memcpy(chars, text.data(), text.size());
     _s.word = reinterpret_cast<std::uint64_t>(chars);
     _s.size = std::uint32_t(text.size());

@@ -39,6 +39,8 @@ struct Unsupported {
 class Value {
 public:
     enum class Kind : std::uint8_t { Null, Boolean, Number, String, Array, Object, Unsupported };
+    // The longest text and the most elements or members one value holds; more throws std::length_error.
+    static constexpr std::size_t maxSize = 0xFFFFFFFFu;
 
     Value() noexcept = default;
     Value(std::nullptr_t) noexcept {}

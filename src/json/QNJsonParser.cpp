@@ -65,6 +65,11 @@ std::optional<Value> QNJsonParser::fragmentWithString(std::optional<std::string_
         addErrorWithCode(code::NoInput, "Input was 'nil'");
         return std::nullopt;
     }
+    if (text->size() > json::Value::maxSize) {
+        // No string or container in it could be held.
+        addErrorWithCode(code::NoInput, "Input is too long");
+        return std::nullopt;
+    }
     _depth = 0;
     c = reinterpret_cast<const unsigned char*>(text->data());
     _end = c + text->size();

@@ -187,7 +187,17 @@ TEST(Reader, RefusesTextThatIsNotUtf8) {
     }
     EXPECT_TRUE(parser.objectWithString("[\"\xF0\x9F\x98\x80\xE2\x82\xAC long enough for whole words\"]"));
     EXPECT_FALSE(parser.objectWithString("[\"a long run of ordinary text \xFF then more\"]"));
+    EXPECT_FALSE(parser.objectWithString("[\"ab\xFF\", \"a second string, well past sixteen bytes\"]"));
+    EXPECT_FALSE(parser.objectWithString("[\"x\\n\xFF after an escape, with enough text to scan in blocks\"]"));
     EXPECT_FALSE(parser.objectWithString("[1]\xFF")); // outside strings, high bytes are garbage anyway
+}
+
+TEST(Reader, RefusesInputTooLongToHold) {
+    QNJsonParser parser;
+    // Refused before a byte is read, so the view's bytes need not exist.
+    const char byte = '[';
+    EXPECT_FALSE(parser.objectWithString(std::string_view(&byte, json::Value::maxSize + 1)));
+    EXPECT_EQ(parser.errorTrace().front()->localizedDescription, "Input is too long");
 }
 
 TEST(Reader, DepthLimit) {
