@@ -6,6 +6,7 @@
 
 #include "json/QNJsonParser.h"
 #include "json/QNJsonWriter.h"
+#include "json/Utf8.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -13,11 +14,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The first byte picks the depth limit, so the unlimited path is fuzzed too.
     parser.setMaxDepth(size && (data[0] & 1) ? 0 : 512);
     const auto value = parser.fragmentWithString(text);
+    const bool utf8 = grinsley::json::utf8::isValid(text);
     if (!value) {
         if (parser.errorTrace().empty())
             std::abort(); // a failure always says why
+        if (!utf8 && parser.errorTrace().size() != 1)
+            std::abort(); // text that is not UTF-8 is refused as that alone
         return 0;
     }
+    if (!utf8)
+        std::abort(); // what reads well was UTF-8 throughout
     // A copy owns its memory; it must equal the tree it came from, and outlive it.
     auto copy = std::make_unique<grinsley::json::Value>(*value);
     if (!(*copy == *value))

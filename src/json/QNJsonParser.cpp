@@ -79,8 +79,15 @@ std::optional<Value> QNJsonParser::fragmentWithString(std::optional<std::string_
     Storage value;
     const bool read = scanValue(value) && scanIsAtEnd();
     _builder = nullptr;
-    if (!read)
+    if (!read) {
+        // Input that is not UTF-8 is refused as such, whatever else is wrong with it. A successful read has
+        // checked every string and met no other byte above 127, so only a failure needs the whole check.
+        if (!json::utf8::isValid(*text)) {
+            clearErrorTrace();
+            addErrorWithCode(code::NoInput, "Input is not valid UTF-8");
+        }
         return std::nullopt;
+    }
     return builder.finish(value);
 }
 
@@ -263,9 +270,10 @@ bool QNJsonParser::scanNumber(Storage& value) {
 // Strings
 
 // Moves the read position to the next double quote, backslash or control byte (or the end) and checks that
-// the ordinary bytes from `run` to there are UTF-8. Outside strings any byte above 127 is a syntax error
+// the ordinary bytes it passed are UTF-8. Outside strings any byte above 127 is a syntax error
 // already; inside, it must be well-formed. Runs end at ASCII bytes, so no character straddles two runs.
-bool QNJsonParser::scanRun(const unsigned char* run) {
+bool QNJsonParser::scanRun() {
+    const unsigned char* const run = c;
     std::uint64_t highBits = 0;
 #if defined(__SSE2__)
     const __m128i quote = _mm_set1_epi8('"');
@@ -310,7 +318,7 @@ bool QNJsonParser::scanRun(const unsigned char* run) {
 
 bool QNJsonParser::scanRestOfString(Storage& text) {
     const unsigned char* const run = c;
-    if (!scanRun(run))
+    if (!scanRun())
         return false;
     if (peek() == '"') {
         // No escapes, the common case: the text is taken as it stands.
@@ -378,7 +386,7 @@ bool QNJsonParser::scanEscapedRest(const unsigned char* run, Storage& text) {
             return false;
         }
         run = c;
-        if (!scanRun(run))
+        if (!scanRun())
             return false;
     }
 }

@@ -27,7 +27,7 @@ private:
     bool scanRestOfDictionary(Storage& value);
     bool scanRestOfString(Storage& text);
     bool scanEscapedRest(const unsigned char* run, Storage& text);
-    bool scanRun(const unsigned char* run);
+    bool scanRun();
     bool scanRestOfNull(Storage& value);
     bool scanRestOfFalse(Storage& value);
     bool scanRestOfTrue(Storage& value);
