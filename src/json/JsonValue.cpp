@@ -1,6 +1,8 @@
 #include "JsonValue.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstddef>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -348,10 +350,13 @@ namespace {
 
 // A tree takes somewhat more room than its text (element records, copied strings); start near that.
 std::size_t firstChunkSize(std::size_t textBytes) {
-    return std::clamp(textBytes + textBytes / 4, std::size_t(1024), std::size_t(4) << 20);
+    return std::clamp(textBytes * 2, std::size_t(1024), std::size_t(16) << 20);
 }
 
 } // namespace
+
+// string() writes the length and the tag as the top bytes of the record's second word.
+static_assert(offsetof(TreeBuilder::Storage, inlineSize) == 14 && offsetof(TreeBuilder::Storage, tag) == 15);
 
 TreeBuilder::TreeBuilder(std::size_t textBytes) : _arena(new Arena(firstChunkSize(textBytes))) {}
 
@@ -367,12 +372,29 @@ TreeBuilder::Storage TreeBuilder::number(const Decimal& d) {
     return s;
 }
 
-TreeBuilder::Storage TreeBuilder::string(const char* text, std::size_t size) {
+TreeBuilder::Storage TreeBuilder::string(const char* text, std::size_t size, std::size_t readable) {
     Storage s;
     if (size <= Value::inlineTextCapacity) {
-        std::memcpy(&s, text, size);
-        s.inlineSize = std::uint8_t(size);
-        s.tag = std::uint8_t(std::uint8_t(Value::Kind::String) | Value::inlineFlag);
+        const auto tag = std::uint8_t(std::uint8_t(Value::Kind::String) | Value::inlineFlag);
+        if constexpr (std::endian::native == std::endian::little) {
+            // Two whole-word loads and stores: byte-wise copies into the record, read back as words a moment
+            // later, would stall on store forwarding, and most keys and ids are this short.
+            std::uint64_t words[2] = {0, 0};
+            if (readable >= 16) {
+                std::memcpy(words, text, 16);
+                const auto keep = [](std::size_t bytes) { return bytes >= 8 ? ~0ull : (1ull << (8 * bytes)) - 1; };
+                words[0] &= keep(size);
+                words[1] &= size > 8 ? keep(size - 8) : 0;
+            } else {
+                std::memcpy(words, text, size);
+            }
+            words[1] |= (std::uint64_t(size) << 48) | (std::uint64_t(tag) << 56);
+            std::memcpy(&s, words, sizeof words);
+        } else {
+            std::memcpy(&s, text, size);
+            s.inlineSize = std::uint8_t(size);
+            s.tag = tag;
+        }
         return s;
     }
     void* chars = _arena->allocate(size);

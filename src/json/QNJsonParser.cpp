@@ -322,7 +322,7 @@ bool QNJsonParser::scanRestOfString(Storage& text) {
         return false;
     if (peek() == '"') {
         // No escapes, the common case: the text is taken as it stands.
-        text = _builder->string(reinterpret_cast<const char*>(run), std::size_t(c - run));
+        text = _builder->string(reinterpret_cast<const char*>(run), std::size_t(c - run), std::size_t(_end - run));
         ++c;
         return true;
     }

@@ -39,7 +39,8 @@ public:
         return s;
     }
     Storage number(const Decimal& d);
-    Storage string(const char* text, std::size_t size);
+    // `readable` is how many bytes from `text` on may be read (at least `size`).
+    Storage string(const char* text, std::size_t size, std::size_t readable = 0);
     Storage array(const Storage* elements, std::size_t count);
     // Members as key, value, key, value...; of a repeated key the first place and the last value are kept
     // (the list is compacted in place for that).
