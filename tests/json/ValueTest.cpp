@@ -59,12 +59,15 @@ TEST(Value, ReadTreesMoveAndNestInsideBuiltValues) {
 }
 
 TEST(Value, TextAndNumbersAtTheInlineLimits) {
-    for (std::size_t n : {0u, 13u, 14u, 15u, 40u}) {
-        const std::string text(n, 'q');
+    for (std::size_t n = 0; n <= 40; ++n) {
+        const std::string text = std::string("abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGH").substr(0, n);
         const Value built(text);
         EXPECT_EQ(built.string(), text);
-        EXPECT_EQ(read("\"" + text + "\""), built);
         EXPECT_EQ(Value(built).string(), text);
+        // Read at the very end of the input and with more text after it (read by whole words).
+        EXPECT_EQ(read("\"" + text + "\""), built);
+        const Value padded = read("[\"" + text + "\", \"more text after it, past sixteen bytes\"]");
+        EXPECT_EQ(padded.array()[0].string(), text);
     }
     const Value big = read("[18446744073709551615, 18446744073709551616, -0.000]");
     EXPECT_EQ(big.array()[0].number().toString(), "18446744073709551615");
