@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <unordered_map>
@@ -69,6 +70,17 @@ template <typename T> T* allocateOwned(std::size_t count) {
     return count ? static_cast<T*>(::operator new(count * sizeof(T))) : nullptr;
 }
 
+template <typename T> T* copyOwned(const T* from, std::size_t count) {
+    T* items = allocateOwned<T>(count);
+    std::uninitialized_copy_n(from, count, items);
+    return items;
+}
+
+template <typename T> void destroyOwned(T* items, std::size_t count) {
+    std::destroy_n(items, count);
+    ::operator delete(items);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------
@@ -99,9 +111,7 @@ Value::Value(Array elements) {
     Value* items = allocateOwned<Value>(elements.size());
     for (std::size_t i = 0; i < elements.size(); ++i)
         new (items + i) Value(std::move(elements[i]));
-    _s.word = reinterpret_cast<std::uint64_t>(items);
-    _s.size = std::uint32_t(elements.size());
-    _s.tag = std::uint8_t(Kind::Array);
+    setContainer(items, elements.size(), Kind::Array);
 }
 
 Value::Value(Object members) {
@@ -109,9 +119,13 @@ Value::Value(Object members) {
     Member* items = allocateOwned<Member>(n);
     for (std::size_t i = 0; i < n; ++i)
         new (items + i) Member{Value(members._entries[i].first), std::move(members._entries[i].second)};
+    setContainer(items, n, Kind::Object);
+}
+
+void Value::setContainer(const void* items, std::size_t size, Kind kind) {
     _s.word = reinterpret_cast<std::uint64_t>(items);
-    _s.size = std::uint32_t(n);
-    _s.tag = std::uint8_t(Kind::Object);
+    _s.size = std::uint32_t(size);
+    _s.tag = std::uint8_t(kind);
 }
 
 Value Value::fromDouble(double d) {
@@ -168,20 +182,12 @@ void Value::release() noexcept {
     case Kind::Unsupported:
         ::operator delete(const_cast<char*>(pointer<char>()));
         break;
-    case Kind::Array: {
-        auto* items = const_cast<Value*>(pointer<Value>());
-        for (std::uint32_t i = 0; i < _s.size; ++i)
-            items[i].~Value();
-        ::operator delete(items);
+    case Kind::Array:
+        destroyOwned(const_cast<Value*>(pointer<Value>()), _s.size);
         break;
-    }
-    case Kind::Object: {
-        auto* items = const_cast<Member*>(pointer<Member>());
-        for (std::uint32_t i = 0; i < _s.size; ++i)
-            items[i].~Member();
-        ::operator delete(items);
+    case Kind::Object:
+        destroyOwned(const_cast<Member*>(pointer<Member>()), _s.size);
         break;
-    }
     default:
         break;
     }
@@ -207,24 +213,12 @@ void Value::copyFrom(const Value& other) {
     case Kind::Unsupported:
         setText(other.text(), other.kind());
         return;
-    case Kind::Array: {
-        Value* items = allocateOwned<Value>(o.size);
-        for (std::uint32_t i = 0; i < o.size; ++i)
-            new (items + i) Value(other.pointer<Value>()[i]);
-        _s.word = reinterpret_cast<std::uint64_t>(items);
-        _s.size = o.size;
-        _s.tag = std::uint8_t(Kind::Array);
+    case Kind::Array:
+        setContainer(copyOwned(other.pointer<Value>(), o.size), o.size, Kind::Array);
         return;
-    }
-    case Kind::Object: {
-        Member* items = allocateOwned<Member>(o.size);
-        for (std::uint32_t i = 0; i < o.size; ++i)
-            new (items + i) Member(other.pointer<Member>()[i]);
-        _s.word = reinterpret_cast<std::uint64_t>(items);
-        _s.size = o.size;
-        _s.tag = std::uint8_t(Kind::Object);
+    case Kind::Object:
+        setContainer(copyOwned(other.pointer<Member>(), o.size), o.size, Kind::Object);
         return;
-    }
     }
 }
 

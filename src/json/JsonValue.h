@@ -113,6 +113,7 @@ private:
     std::string_view text() const;
     template <typename T> const T* pointer() const { return reinterpret_cast<const T*>(_s.word); }
     void setText(std::string_view text, Kind kind);
+    void setContainer(const void* items, std::size_t size, Kind kind);
     void copyFrom(const Value& other);
     void release() noexcept;
 
