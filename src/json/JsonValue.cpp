@@ -86,17 +86,11 @@ template <typename T> void destroyOwned(T* items, std::size_t count) {
 // ---------------------------------------------------------------------------------------------------------
 // Value
 
-Value::Value(bool b) noexcept {
-    _s.word = b;
-    _s.tag = std::uint8_t(Kind::Boolean);
-}
+Value::Value(bool b) noexcept : _s(TreeBuilder::boolean(b)) {}
 
 Value::Value(const Decimal& d) {
-    const Uint128 mantissa = d.mantissa();
-    if ((mantissa >> 64) == 0) {
-        _s.word = std::uint64_t(mantissa);
-        _s.exponent = std::int16_t(d.exponent());
-        _s.tag = std::uint8_t(std::uint8_t(Kind::Number) | inlineFlag | (d.negative() ? negativeFlag : 0));
+    if (TreeBuilder::fitsInline(d)) {
+        _s = TreeBuilder::number(std::uint64_t(d.mantissa()), d.exponent(), d.negative());
         return;
     }
     _s.word = reinterpret_cast<std::uint64_t>(new Decimal(d));
@@ -225,9 +219,7 @@ void Value::copyFrom(const Value& other) {
 void Value::setText(std::string_view text, Kind kind) {
     _s = Storage{};
     if (text.size() <= inlineTextCapacity) {
-        std::memcpy(&_s, text.data(), text.size());
-        _s.inlineSize = std::uint8_t(text.size());
-        _s.tag = std::uint8_t(std::uint8_t(kind) | inlineFlag);
+        _s = TreeBuilder::inlineText(text.data(), text.size(), text.size(), kind);
         return;
     }
     char* chars = allocateOwned<char>(text.size());
@@ -357,40 +349,44 @@ TreeBuilder::TreeBuilder(std::size_t textBytes) : _arena(new Arena(firstChunkSiz
 TreeBuilder::~TreeBuilder() { delete _arena; }
 
 TreeBuilder::Storage TreeBuilder::number(const Decimal& d) {
-    const Uint128 mantissa = d.mantissa();
-    if ((mantissa >> 64) == 0)
-        return number(std::uint64_t(mantissa), d.exponent(), d.negative());
+    if (fitsInline(d))
+        return number(std::uint64_t(d.mantissa()), d.exponent(), d.negative());
     Storage s;
     s.word = reinterpret_cast<std::uint64_t>(new (_arena->allocate(sizeof(Decimal))) Decimal(d));
     s.tag = std::uint8_t(std::uint8_t(Value::Kind::Number) | Value::borrowedFlag);
     return s;
 }
 
-TreeBuilder::Storage TreeBuilder::string(const char* text, std::size_t size, std::size_t readable) {
+TreeBuilder::Storage TreeBuilder::inlineText(const char* text, std::size_t size, std::size_t readable,
+                                              Value::Kind kind) {
     Storage s;
-    if (size <= Value::inlineTextCapacity) {
-        const auto tag = std::uint8_t(std::uint8_t(Value::Kind::String) | Value::inlineFlag);
-        if constexpr (std::endian::native == std::endian::little) {
-            // Two whole-word loads and stores: byte-wise copies into the record, read back as words a moment
-            // later, would stall on store forwarding, and most keys and ids are this short.
-            std::uint64_t words[2] = {0, 0};
-            if (readable >= 16) {
-                std::memcpy(words, text, 16);
-                const auto keep = [](std::size_t bytes) { return bytes >= 8 ? ~0ull : (1ull << (8 * bytes)) - 1; };
-                words[0] &= keep(size);
-                words[1] &= size > 8 ? keep(size - 8) : 0;
-            } else {
-                std::memcpy(words, text, size);
-            }
-            words[1] |= (std::uint64_t(size) << 48) | (std::uint64_t(tag) << 56);
-            std::memcpy(&s, words, sizeof words);
+    const auto tag = std::uint8_t(std::uint8_t(kind) | Value::inlineFlag);
+    if constexpr (std::endian::native == std::endian::little) {
+        // Two whole-word loads and stores: byte-wise copies into the record, read back as words a moment
+        // later, would stall on store forwarding, and most keys and ids are this short.
+        std::uint64_t words[2] = {0, 0};
+        if (readable >= 16) {
+            std::memcpy(words, text, 16);
+            const auto keep = [](std::size_t bytes) { return bytes >= 8 ? ~0ull : (1ull << (8 * bytes)) - 1; };
+            words[0] &= keep(size);
+            words[1] &= size > 8 ? keep(size - 8) : 0;
         } else {
-            std::memcpy(&s, text, size);
-            s.inlineSize = std::uint8_t(size);
-            s.tag = tag;
+            std::memcpy(words, text, size);
         }
-        return s;
+        words[1] |= (std::uint64_t(size) << 48) | (std::uint64_t(tag) << 56);
+        std::memcpy(&s, words, sizeof words);
+    } else {
+        std::memcpy(&s, text, size);
+        s.inlineSize = std::uint8_t(size);
+        s.tag = tag;
     }
+    return s;
+}
+
+TreeBuilder::Storage TreeBuilder::string(const char* text, std::size_t size, std::size_t readable) {
+    if (size <= Value::inlineTextCapacity)
+        return inlineText(text, size, readable, Value::Kind::String);
+    Storage s;
     void* chars = _arena->allocate(size);
     std::memcpy(chars, text, size);
     s.word = reinterpret_cast<std::uint64_t>(chars);

@@ -38,7 +38,10 @@ public:
                              (negative ? Value::negativeFlag : 0));
         return s;
     }
+    static bool fitsInline(const Decimal& d) { return (d.mantissa() >> 64) == 0; }
     Storage number(const Decimal& d);
+    // Text of up to 14 bytes, held in the record itself; `readable` as for string().
+    static Storage inlineText(const char* text, std::size_t size, std::size_t readable, Value::Kind kind);
     // `readable` is how many bytes from `text` on may be read (at least `size`).
     Storage string(const char* text, std::size_t size, std::size_t readable = 0);
     Storage array(const Storage* elements, std::size_t count);
