@@ -4,6 +4,7 @@
 #include "app/MoxelAppDelegate.h"
 #include "platform/Application.h"
 #include "platform/Device.h"
+#include "platform/Reachability.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setOrganizationName(QStringLiteral("Grinsley"));
     QCoreApplication::setApplicationVersion(QStringLiteral(GRINSLEY_VERSION));
     grinsley::platform::Device::configure(QCoreApplication::arguments());
+    grinsley::platform::Reachability::loadBackend(); // here: it must be loaded on the main thread
 
     grinsley::MoxelAppDelegate delegate;
     delegate.install();

@@ -1,15 +1,13 @@
-#include <thread>
-
 #include <QImage>
 #include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include <httplib.h>
 #include <gtest/gtest.h>
 
 #include "app/GrinsleyCommon.h"
 #include "support/IsolatedTest.h"
+#include "support/LoopbackServer.h"
 
 using namespace grinsley;
 
@@ -19,28 +17,18 @@ namespace {
 class ProbeServer {
 public:
     explicit ProbeServer(std::string body, int status = 200) {
-        _server.Get("/", [body, status](const httplib::Request&, httplib::Response& response) {
+        _server.server().Get("/", [body, status](const httplib::Request&, httplib::Response& response) {
             response.status = status;
             response.set_content(body, "text/html");
         });
-        _port = _server.bind_to_any_port("127.0.0.1");
-        _thread = std::thread([this] { _server.listen_after_bind(); });
-        // Stopping a server whose loop has not begun would leave the loop running for ever.
-        while (!_server.is_running())
-            std::this_thread::yield();
-        qputenv("GRINSLEY_CONNECTIVITY_PROBE_URL", QByteArray("http://127.0.0.1:") + QByteArray::number(_port) + "/");
+        _server.start();
+        qputenv("GRINSLEY_CONNECTIVITY_PROBE_URL", _server.url());
     }
-    ~ProbeServer() {
-        _server.stop();
-        _thread.join();
-        qunsetenv("GRINSLEY_CONNECTIVITY_PROBE_URL");
-    }
-    int port() const { return _port; }
+    ~ProbeServer() { qunsetenv("GRINSLEY_CONNECTIVITY_PROBE_URL"); }
+    int port() const { return _server.port(); }
 
 private:
-    httplib::Server _server;
-    int _port = 0;
-    std::thread _thread;
+    grinsley::testing::LoopbackServer _server;
 };
 
 class GrinsleyCommonTest : public grinsley::testing::IsolatedTest {};
