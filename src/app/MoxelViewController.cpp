@@ -7,7 +7,12 @@
 
 #include <thread>
 
+#include "app/GrinsleyCommon.h"
 #include "app/MainScrollView.h"
+#include "app/PhotoSharing.h"
+#include "app/ShapePickerViewController.h"
+#include "app/TextBubbleViewController.h"
+#include "app/UserManualViewController.h"
 #include "editing/DrawView.h"
 #include "editing/ImageResize.h"
 #include "editing/SelectionView.h"
@@ -15,8 +20,10 @@
 #include "platform/ActivityIndicator.h"
 #include "platform/Bundle.h"
 #include "platform/Device.h"
+#include "platform/MailComposer.h"
 #include "platform/MainThread.h"
 #include "platform/NavigationController.h"
+#include "platform/PhotoAlbum.h"
 #include "platform/PhotoPicker.h"
 #include "platform/Popover.h"
 #include "ui_MoxelViewController-iPad.h"
@@ -154,6 +161,11 @@ void MoxelViewController::viewWillAppear(bool) {
         navigationController()->setNavigationBarHidden(true, false);
 }
 
+void MoxelViewController::viewDidAppear(bool) {
+    if (!hasCurrentImage())
+        displayTextBubble();
+}
+
 // Keeps the canvas the size of the view at zoom 1, as the window is resized.
 bool MoxelViewController::eventFilter(QObject* watched, QEvent* event) {
     if (_scrollView && watched == _scrollView->viewport() && event->type() == QEvent::Resize)
@@ -230,15 +242,127 @@ void MoxelViewController::undoButtonTouched() {
     updateToolbarItems(_drawView->hasSelectedImage());
 }
 
-// The manual, the share sheet and the shape picker are screens of their own, still to be built; their
-// commands keep only what they do to the editor itself.
 void MoxelViewController::helpButtonTouched() {
     if (platform::Device::isTablet())
         dismissPopoverViews(true);
+    if (navigationController())
+        navigationController()->pushViewController(new UserManualViewController, true);
 }
 
-void MoxelViewController::organizeButtonTouched() {}
-void MoxelViewController::shapesButtonTouched() {}
+// ---------------------------------------------------------------------------------------------------------
+// Sharing
+
+void MoxelViewController::organizeButtonTouched() {
+    auto* sheet = new platform::ActionSheet(QString(), QString(), QString(), {SAVE_PHOTO_TEXT, EMAIL_PHOTO_TEXT});
+    sheet->setTag(ORGANIZE_VIEW_TAG);
+    sheet->clickedButtonAtIndex = [this](platform::ActionSheet* s, int index) { actionSheetClickedButtonAtIndex(s, index); };
+    sheet->didDismissWithButtonIndex = [this](platform::ActionSheet* s, int index) {
+        actionSheetDidDismissWithButtonIndex(s, index);
+    };
+    if (platform::Device::isTablet()) {
+        dismissPopoverViews(true);
+        sheet->showFromWidget(widgetForItem(_organizeItem));
+    } else {
+        sheet->setCancelButtonIndex(sheet->addButtonWithTitle(QStringLiteral("Close")));
+        sheet->showInView(this);
+    }
+    _currentActionSheet = sheet;
+}
+
+void MoxelViewController::actionSheetClickedButtonAtIndex(platform::ActionSheet* sheet, int buttonIndex) {
+    if (!sheet || buttonIndex < 0 || buttonIndex >= sheet->numberOfButtons())
+        return;
+    if (sheet->tag() == ORGANIZE_VIEW_TAG) {
+        if (buttonIndex == SAVE_BUTTON_INDEX)
+            saveButtonTouched();
+        else if (buttonIndex == EMAIL_BUTTON_INDEX)
+            emailButtonTouched();
+        else if (buttonIndex == SOCIAL_UPLOAD_INDEX)
+            socialUploadButtonTouched();
+    }
+    _currentActionSheet = nullptr;
+}
+
+void MoxelViewController::actionSheetDidDismissWithButtonIndex(platform::ActionSheet* sheet, int) {
+    if (sheet == _currentActionSheet)
+        _currentActionSheet = nullptr;
+}
+
+void MoxelViewController::saveButtonTouched() {
+    // Encoded and written on a thread of its own; the interface goes on meanwhile.
+    QPointer<MoxelViewController> self(this);
+    platform::PhotoAlbum::save(PhotoSharing::albumImage(_drawView->currentImage()),
+                               [self](const std::optional<platform::ErrorRecord>& error) {
+                                   if (self)
+                                       self->saveCompleted(error);
+                               });
+}
+
+void MoxelViewController::saveCompleted(const std::optional<platform::ErrorRecord>& error) {
+    if (error)
+        PhotoSharing::showNotSavedMessage(*error);
+}
+
+void MoxelViewController::emailButtonTouched() {
+    if (!platform::MailComposer::canSendMail()) {
+        GrinsleyCommon::showEmailNotConfiguredMessage();
+        return;
+    }
+    auto* composer = new platform::MailComposer;
+    composer->didFinishWithResult = [this](platform::MailComposer* c, platform::MailComposeResult result) {
+        mailComposeControllerDidFinishWithResult(c, result);
+    };
+    composer->setBlackBarStyle(true);
+    PhotoSharing::composePhotoMail(*composer, _drawView->currentImage());
+    presentModalViewController(composer, true);
+}
+
+void MoxelViewController::mailComposeControllerDidFinishWithResult(platform::MailComposer*,
+                                                                   platform::MailComposeResult result) {
+    if (result == platform::MailComposeResult::Failed)
+        GrinsleyCommon::showEmailErrorMessage();
+    dismissModalViewController(true);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Shape picker and hint
+
+void MoxelViewController::shapesButtonTouched() {
+    auto* picker = new ShapePickerViewController;
+    picker->setDelegate(this);
+    if (platform::Device::isTablet()) {
+        openPopover(picker, _shapesItem);
+        return;
+    }
+    // A desktop window can have any size: the picker covers the editor in both orientations.
+    delete _shapePicker.data();
+    _shapePicker = picker;
+    picker->setParent(this);
+    picker->setGeometry(rect());
+    picker->show();
+    picker->raise();
+    picker->viewWillAppear(false);
+}
+
+void MoxelViewController::displayTextBubble() {
+    if (platform::Device::isTablet()) {
+        auto* sheet = new platform::ActionSheet(HINT_TEXT, QString(), QString(), {});
+        sheet->didDismissWithButtonIndex = [this](platform::ActionSheet* s, int index) {
+            actionSheetDidDismissWithButtonIndex(s, index);
+        };
+        dismissPopoverViews(true);
+        sheet->showFromWidget(widgetForItem(_openItem));
+        _currentActionSheet = sheet;
+        return;
+    }
+    if (_currentTextBubbleController)
+        closeChildViewController(_currentTextBubbleController);
+    auto* bubble = new TextBubbleViewController(this);
+    bubble->setText(HINT_TEXT);
+    bubble->setDelegate(this);
+    bubble->loadView(QSizeF(window()->size()), _drawView);
+    _currentTextBubbleController = bubble;
+}
 
 // ---------------------------------------------------------------------------------------------------------
 // Photo intake
@@ -344,17 +468,20 @@ void MoxelViewController::disableAllEditingToolbarItems() {
 // ---------------------------------------------------------------------------------------------------------
 // Child screens
 
+QWidget* MoxelViewController::widgetForItem(QAction* item) const {
+    for (QToolBar* bar : {_topToolbar, _bottomToolbar}) {
+        if (QWidget* widget = bar ? bar->widgetForAction(item) : nullptr)
+            return widget;
+    }
+    return const_cast<MoxelViewController*>(this);
+}
+
 void MoxelViewController::openPopover(QWidget* content, QAction* fromItem) {
     dismissPopoverViews(true);
     auto* popover = new platform::Popover(content);
     popover->setAttribute(Qt::WA_DeleteOnClose);
     _currentPopoverController = popover;
-    QWidget* anchor = nullptr;
-    for (QToolBar* bar : {_topToolbar, _bottomToolbar}) {
-        if (bar && !anchor)
-            anchor = bar->widgetForAction(fromItem);
-    }
-    popover->presentPopoverFromWidget(anchor ? anchor : this, true);
+    popover->presentPopoverFromWidget(widgetForItem(fromItem), true);
 }
 
 void MoxelViewController::dismissPopoverViews(bool animated) {
@@ -369,7 +496,9 @@ void MoxelViewController::dismissPopoverViews(bool animated) {
     }
 }
 
-void MoxelViewController::closeChildViewController(platform::ViewController* child) {
+void MoxelViewController::closeChildViewController(QObject* child) {
+    if (auto* picker = qobject_cast<ShapePickerViewController*>(child))
+        _drawView->changeSelectionShape(picker->buttonNumPressed() == 2 ? 1 : 0);
     if (platform::Device::isTablet()) {
         dismissPopoverViews(true);
         return;
@@ -377,7 +506,8 @@ void MoxelViewController::closeChildViewController(platform::ViewController* chi
     if (child == _currentTextBubbleController)
         _currentTextBubbleController = nullptr;
     if (child) {
-        child->hide();
+        if (auto* view = qobject_cast<QWidget*>(child))
+            view->hide();
         child->deleteLater();
     }
 }

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <optional>
+
 #include <QPointer>
 
 #include "app/ChildViewControllerSupport.h"
 #include "editing/PopupMenuSupport.h"
+#include "platform/ActionSheet.h"
+#include "platform/Popover.h"
 #include "platform/ViewController.h"
 
 class QAction;
@@ -17,6 +21,9 @@ class MainScrollView;
 
 namespace platform {
 class ActionSheet;
+class MailComposer;
+enum class MailComposeResult;
+struct ErrorRecord;
 class ActivityIndicator;
 class Image;
 class PhotoPicker;
@@ -28,6 +35,15 @@ class Popover;
 class MoxelViewController : public platform::ViewController, public PopupMenuSupport, public ChildViewControllerSupport {
     Q_OBJECT
 public:
+    // The share sheet.
+    static constexpr int ORGANIZE_VIEW_TAG = 1;
+    static constexpr int SAVE_BUTTON_INDEX = 0;
+    static constexpr int EMAIL_BUTTON_INDEX = 1;
+    static constexpr int SOCIAL_UPLOAD_INDEX = 2;
+    static inline const QString SAVE_PHOTO_TEXT = QStringLiteral("Save Photo");
+    static inline const QString EMAIL_PHOTO_TEXT = QStringLiteral("Email Photo");
+    static inline const QString HINT_TEXT = QStringLiteral("Tap this button to choose a photo from your library.");
+
     // "MoxelViewController" on the phone, "MoxelViewController-iPad" on the tablet.
     static QString interfaceFileName();
     explicit MoxelViewController(const QString& interfaceFile, QWidget* parent = nullptr);
@@ -84,6 +100,22 @@ public:
     void organizeButtonTouched();
     void shapesButtonTouched();
 
+    // --- Sharing
+    void actionSheetClickedButtonAtIndex(platform::ActionSheet* sheet, int buttonIndex);
+    void actionSheetDidDismissWithButtonIndex(platform::ActionSheet* sheet, int buttonIndex);
+    void saveButtonTouched();
+    void emailButtonTouched();
+    void socialUploadButtonTouched() {}
+    // The album's answer: silent on success, an alert that says why on failure.
+    void saveCompleted(const std::optional<platform::ErrorRecord>& error);
+    void mailComposeControllerDidFinishWithResult(platform::MailComposer* composer, platform::MailComposeResult result);
+
+    // --- Hint bubble
+    void displayTextBubble();
+    QObject* currentTextBubbleController() const { return _currentTextBubbleController; }
+    platform::ActionSheet* currentActionSheet() const { return _currentActionSheet; }
+    platform::Popover* currentPopoverController() const { return _currentPopoverController; }
+
     bool canCopy() const override { return hasCurrentImage(); }
     bool canPaste() const override { return hasSelectedImage(); }
     bool canDelete() const override { return hasSelectedImage(); }
@@ -96,7 +128,7 @@ public:
     // --- Child screens
     void openPopover(QWidget* content, QAction* fromItem);
     void dismissPopoverViews(bool animated);
-    void closeChildViewController(platform::ViewController* child) override;
+    void closeChildViewController(QObject* child) override;
     void closeModalViewController() override;
 
     // --- Lifecycle
@@ -106,6 +138,7 @@ public:
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
+    void viewDidAppear(bool animated) override;
     bool shouldAutorotateToInterfaceOrientation(platform::InterfaceOrientation) const override { return true; }
     void willRotateToInterfaceOrientation(platform::InterfaceOrientation orientation, double duration) override;
     void didRotateFromInterfaceOrientation(platform::InterfaceOrientation orientation) override;
@@ -115,6 +148,8 @@ protected:
 
 private:
     template <typename Ui> void bindOutlets(Ui& ui);
+    // The toolbar button of an item (the editor itself when no bar shows it).
+    QWidget* widgetForItem(QAction* item) const;
     void layoutCanvas();
 
     QString _interfaceFile;
@@ -140,7 +175,8 @@ private:
     // Not owned: the transient child screens on view now.
     QPointer<platform::Popover> _currentPopoverController;
     QPointer<platform::ActionSheet> _currentActionSheet;
-    QPointer<platform::ViewController> _currentTextBubbleController;
+    QPointer<QObject> _currentTextBubbleController;
+    QPointer<QObject> _shapePicker; // owned until closed (phone)
 };
 
 } // namespace grinsley

@@ -6,6 +6,8 @@
 #include <QPushButton>
 
 #include "app/GrinsleyCommon.h"
+#include "app/PlayVideoViewControlller.h"
+#include "app/UserManualViewController.h"
 #include "app/MoxelViewController.h"
 #include "platform/Bundle.h"
 #include "platform/Device.h"
@@ -110,9 +112,15 @@ void StartupViewController::startButtonTouched() {
         navigationController()->pushViewController(editor, true);
 }
 
-// The manual and the tutorial video are screens still to be built.
-void StartupViewController::helpButtonTouched() {}
-void StartupViewController::videoButtonTouched() {}
+void StartupViewController::helpButtonTouched() {
+    if (navigationController())
+        navigationController()->pushViewController(new UserManualViewController, true);
+}
+
+void StartupViewController::videoButtonTouched() {
+    if (navigationController())
+        navigationController()->pushViewController(new PlayVideoViewControlller, true);
+}
 
 void StartupViewController::feedbackButtonTouched() {
     if (!platform::MailComposer::canSendMail()) {

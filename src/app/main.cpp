@@ -5,8 +5,10 @@
 #include "platform/Application.h"
 #include "platform/Device.h"
 #include "platform/Reachability.h"
+#include "platform/WebView.h"
 
 int main(int argc, char** argv) {
+    grinsley::platform::WebView::prepareBeforeApplication();
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Grinsley"));
     QCoreApplication::setOrganizationName(QStringLiteral("Grinsley"));

@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
+#include "platform/AtomicFile.h"
 #include "platform/Directories.h"
 
 namespace grinsley::platform {
@@ -39,8 +40,8 @@ public:
         QDir().mkpath(folder);
         for (const MailAttachment& attachment : message.attachments) {
             const QString path = folder + QLatin1Char('/') + attachment.fileName;
-            QFile file(path);
-            if (!file.open(QIODevice::WriteOnly) || file.write(attachment.data) != attachment.data.size()) {
+            // Whole or not at all: the mail program must never attach half a photo.
+            if (!AtomicFile::write(path, attachment.data)) {
                 done(MailComposeResult::Failed);
                 return;
             }

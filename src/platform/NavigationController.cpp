@@ -119,4 +119,6 @@ void NavigationController::setNavigationBarHidden(bool hidden, bool) { _bar->set
 
 bool NavigationController::isNavigationBarHidden() const { return _bar->isHidden(); }
 
+int NavigationController::navigationBarHeight() const { return _bar->height(); }
+
 } // namespace grinsley::platform

@@ -28,6 +28,7 @@ public:
 
     void setNavigationBarHidden(bool hidden, bool animated = false);
     bool isNavigationBarHidden() const;
+    int navigationBarHeight() const;
 
 signals:
     void didShowViewController(grinsley::platform::ViewController* controller);

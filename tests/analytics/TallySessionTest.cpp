@@ -140,6 +140,12 @@ TEST_F(TallySessionTest, EndingATimedEventEndsEveryOpenOneOfThatName) {
     clock.advance(50);
     session.endTimedEvent(QStringLiteral("Load"), std::nullopt);
     EXPECT_EQ(session.eventLog().at(0).duration(), 500) << "already ended";
+
+    session.recordEvent(QStringLiteral("Solo"), std::nullopt, true);
+    clock.advance(70);
+    session.endTimedEvent(QStringLiteral("Solo"), std::nullopt);
+    session.saveToDisk();
+    EXPECT_EQ(onDisk()["events"].toArray().at(3)["duration"].toInteger(), 70);
 }
 
 // A pause closes the open timed events at its time; they move to the real end when the session ends.

@@ -3,9 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/WebView.h"
+
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The web engine runs here as root and without a GPU.
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    grinsley::platform::WebView::prepareBeforeApplication();
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Grinsley"));
     QCoreApplication::setOrganizationName(QStringLiteral("Grinsley"));

@@ -329,6 +329,26 @@ QImage toolIcon(const QString& name) {
     return image;
 }
 
+// The shape picker's two buttons: the selection shape as the overlay draws it, a dashed outline over a tint.
+QImage shapeArtwork(bool rectangle) {
+    const int side = 128; // 64 points at twice their size
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF shape(14, 24, side - 28, side - 48);
+    QLinearGradient tint(shape.topLeft(), shape.bottomRight());
+    tint.setColorAt(0, QColor(120, 170, 255, 200));
+    tint.setColorAt(1, QColor(40, 80, 200, 200));
+    p.setBrush(tint);
+    p.setPen(QPen(Qt::white, 5, Qt::DashLine, Qt::RoundCap));
+    if (rectangle)
+        p.drawRect(shape);
+    else
+        p.drawEllipse(shape);
+    return image;
+}
+
 bool save(const QImage& image, const QString& path, int quality = -1) {
     if (!image.save(path, nullptr, quality)) {
         QTextStream(stderr) << "cannot write " << path << "\n";
@@ -355,6 +375,8 @@ int main(int argc, char** argv) {
     ok &= save(samplePhoto(), out + QStringLiteral("/Sample1.jpg"), 90);
     ok &= save(backgroundTile(), out + QStringLiteral("/Background1") + at2);
     ok &= save(blueButton(), out + QStringLiteral("/Blue button") + at2);
+    ok &= save(shapeArtwork(false), out + QStringLiteral("/ShapeEllipse") + at2);
+    ok &= save(shapeArtwork(true), out + QStringLiteral("/ShapeRectangle") + at2);
     for (const char* tool : {"Open", "Share", "Undo", "Copy", "Paste", "Swap", "Crop", "Shapes", "Flip", "Clear", "Help"})
         ok &= save(toolIcon(QLatin1String(tool)), out + QStringLiteral("/Tool%1").arg(QLatin1String(tool)) + at2);
     return ok ? 0 : 1;

@@ -1,0 +1,72 @@
+#include "PhotoAlbum.h"
+
+#include <thread>
+#include <variant>
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include "platform/Clock.h"
+#include "platform/MainThread.h"
+
+namespace grinsley::platform {
+
+namespace {
+const QString albumErrorDomain = QStringLiteral("PhotoAlbumErrorDomain");
+
+ErrorRecord failure(int code, const QString& description, const QString& reason) {
+    return ErrorRecord{albumErrorDomain,
+                       code,
+                       {{ErrorRecord::LocalizedDescriptionKey, description}, {ErrorRecord::LocalizedFailureReasonKey, reason}}};
+}
+} // namespace
+
+QString PhotoAlbum::folder() {
+    return QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) + QStringLiteral("/Grinsley");
+}
+
+std::variant<QString, ErrorRecord> PhotoAlbum::saveNow(const QImage& image) {
+    const QString album = folder();
+    if (!QDir().mkpath(album))
+        return failure(1, QStringLiteral("The album folder could not be made."), album);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (image.isNull() || !QImageWriter(&buffer, "png").write(image))
+        return failure(2, QStringLiteral("The photo could not be encoded."), QStringLiteral("There is no photo to save."));
+
+    // Written under a temporary name first, then given its final name only if that name is still free.
+    QTemporaryFile temporary(album + QStringLiteral("/.saving-XXXXXX.png"));
+    if (!temporary.open() || temporary.write(png) != png.size() || !temporary.flush())
+        return failure(3, QStringLiteral("The photo could not be written."), temporary.errorString());
+    const QString stamp = Clock::now().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"));
+    for (int n = 1; n < 1000; ++n) {
+        const QString name = n == 1 ? QStringLiteral("Grinsley %1.png").arg(stamp)
+                                    : QStringLiteral("Grinsley %1 (%2).png").arg(stamp).arg(n);
+        const QString path = album + QLatin1Char('/') + name;
+        if (QFile::exists(path))
+            continue;
+        if (temporary.rename(path)) { // refuses to replace an existing file
+            temporary.setAutoRemove(false);
+            return path;
+        }
+    }
+    return failure(4, QStringLiteral("The photo could not be given a name."), temporary.errorString());
+}
+
+void PhotoAlbum::save(const QImage& image, Completion completion) {
+    std::thread([image, completion = std::move(completion)] {
+        const std::variant<QString, ErrorRecord> result = saveNow(image);
+        MainThread::post([result, completion] {
+            if (completion)
+                completion(std::holds_alternative<ErrorRecord>(result) ? std::optional(std::get<ErrorRecord>(result))
+                                                                       : std::nullopt);
+        });
+    }).detach();
+}
+
+} // namespace grinsley::platform
