@@ -3,7 +3,7 @@ PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 ARGS ?=
 
-.PHONY: setup configure build run test bench fuzz resources clean
+.PHONY: setup configure build run test bench fuzz resources manual clean
 
 setup:
 	@tools/setup.sh
@@ -36,6 +36,12 @@ resources: setup
 	@cmake -S . -B build/tools -G Ninja -DGRINSLEY_BUILD_TOOLS=ON -DGRINSLEY_BUILD_TESTS=OFF >/dev/null
 	@cmake --build build/tools --target grinsley_resource_generator
 	@QT_QPA_PLATFORM=offscreen build/tools/tools/resource_generator/grinsley_resource_generator resources/images
+
+# Retakes the user manual's pictures from the running program into resources/html/manual.
+manual: setup
+	@cmake -S . -B build/tools -G Ninja -DGRINSLEY_BUILD_TOOLS=ON -DGRINSLEY_BUILD_TESTS=OFF >/dev/null
+	@cmake --build build/tools --target grinsley_manual_screens
+	@QT_QPA_PLATFORM=offscreen build/tools/tools/manual_screens/grinsley_manual_screens resources/html/manual
 
 clean:
 	rm -rf build

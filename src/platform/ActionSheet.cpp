@@ -3,7 +3,10 @@
 #include <QHideEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QPointer>
 #include <QVBoxLayout>
+
+#include "platform/MainThread.h"
 
 namespace grinsley::platform {
 
@@ -64,10 +67,18 @@ void ActionSheet::showFromWidget(QWidget* anchor) {
     setStyleSheet(styleSheet() + QStringLiteral("#actionSheet { border: 1px solid #666; border-radius: 10px; }"));
     setFixedWidth(320);
     adjustSize();
-    QPoint at = anchor ? anchor->mapToGlobal(QPoint(anchor->width() / 2, anchor->height())) : QPoint();
-    at.rx() -= width() / 2;
-    move(at);
+    const auto place = [this, anchor = QPointer<QWidget>(anchor)] {
+        QPoint at = anchor ? anchor->mapToGlobal(QPoint(anchor->width() / 2, anchor->height())) : QPoint();
+        at.rx() -= width() / 2;
+        move(at);
+    };
+    place();
     show();
+    // A screen that has just appeared may not have laid out its toolbar yet: place the sheet again once it has.
+    MainThread::post([self = QPointer<ActionSheet>(this), place] {
+        if (self)
+            place();
+    });
 }
 
 void ActionSheet::dismissWithClickedButtonIndex(int index, bool) {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QGraphicsScene>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
@@ -11,6 +12,7 @@
 #include "app/StartupViewController.h"
 #include "editing/DrawView.h"
 #include "editing/SelectionView.h"
+#include "platform/AlertView.h"
 #include "platform/Application.h"
 #include "platform/Bundle.h"
 #include "platform/Device.h"
@@ -28,6 +30,8 @@ protected:
         platform::Device::setIdiom(platform::Idiom::Phone);
     }
     void TearDown() override {
+        for (QMessageBox* box : platform::AlertView::visibleAlerts())
+            box->close();
         app.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         platform::Application::shared().setDelegate({});
@@ -65,6 +69,14 @@ protected:
         canvas->selectionView()->setCenter({270, 290});
         canvas->selectionView()->setRotationAngle(0.15f);
         canvas->saveApplicationState();
+    }
+
+    // The title and message of the one alert on screen; empty when there is none or more than one.
+    static std::pair<QString, QString> onlyAlert() {
+        const auto alerts = platform::AlertView::visibleAlerts();
+        if (alerts.size() != 1)
+            return {};
+        return {alerts.first()->windowTitle(), alerts.first()->informativeText()};
     }
 
     std::unique_ptr<MoxelAppDelegate> app;

@@ -19,17 +19,8 @@ namespace {
 class StartupTest : public grinsley::testing::AppTest {
 protected:
     void TearDown() override {
-        for (QMessageBox* box : platform::AlertView::visibleAlerts())
-            box->close();
         FakeMailTransport::uninstall();
         AppTest::TearDown();
-    }
-
-    static std::pair<QString, QString> onlyAlert() {
-        const auto alerts = platform::AlertView::visibleAlerts();
-        if (alerts.size() != 1)
-            return {};
-        return {alerts.first()->windowTitle(), alerts.first()->informativeText()};
     }
 };
 

@@ -1,0 +1,124 @@
+#include <QGraphicsTextItem>
+#include <QGraphicsView>
+#include <QToolBar>
+
+#include "AppTest.h"
+#include "app/MainScrollView.h"
+#include "app/TextBubbleView.h"
+#include "app/TextBubbleViewController.h"
+#include "platform/ActionSheet.h"
+#include "support/Render.h"
+
+using namespace grinsley;
+
+namespace {
+class HintBubbleTest : public grinsley::testing::AppTest {
+protected:
+    static TextBubbleViewController* bubble(MoxelViewController* editor) {
+        return qobject_cast<TextBubbleViewController*>(editor->currentTextBubbleController());
+    }
+    // Taps the screen at a point of the canvas (at zoom 1, as the editor opens).
+    static void tapCanvas(MoxelViewController* editor, QPointF canvasPoint) {
+        QGraphicsView* view = editor->scrollView();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(canvasPoint));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+};
+} // namespace
+
+// The outline of the 200 x 100 bubble: the pointer's apex at (25, 3) over a base from (15, 13) to (35, 13),
+// then the body from (3, 13) to (197, 97) with corners of radius 10.
+TEST_F(HintBubbleTest, BubblePathPoints) {
+    const QPainterPath path = TextBubbleView::bubblePath(QSizeF(200, 100), QPointF(25, 0));
+    ASSERT_GE(path.elementCount(), 8);
+    EXPECT_EQ(QPointF(path.elementAt(0)), QPointF(15, 13));
+    EXPECT_TRUE(path.elementAt(0).isMoveTo());
+    EXPECT_EQ(QPointF(path.elementAt(1)), QPointF(25, 3));
+    EXPECT_EQ(QPointF(path.elementAt(2)), QPointF(35, 13));
+    EXPECT_TRUE(path.elementAt(3).isMoveTo()) << "the pointer is left open";
+    EXPECT_EQ(QPointF(path.elementAt(3)), QPointF(3, 55));
+    EXPECT_EQ(path.boundingRect(), QRectF(3, 3, 194, 94));
+    // Rounded corners: the corner point itself is outside, a point 10 in along both edges inside.
+    EXPECT_FALSE(path.contains(QPointF(3.5, 13.5)));
+    EXPECT_FALSE(path.contains(QPointF(196.5, 96.5)));
+    EXPECT_TRUE(path.contains(QPointF(13, 23)));
+    EXPECT_TRUE(path.contains(QPointF(100, 96)));
+    // The edges' midpoints, and the arcs' ends 10 from each corner, lie on the outline.
+    QPainterPathStroker thin;
+    thin.setWidth(0.2);
+    const QPainterPath outline = thin.createStroke(path);
+    for (QPointF on : {QPointF(100, 13), QPointF(197, 55), QPointF(100, 97), QPointF(3, 55), QPointF(13, 13),
+                       QPointF(3, 23), QPointF(187, 97), QPointF(197, 87)})
+        EXPECT_TRUE(outline.contains(on)) << on.x() << "," << on.y();
+    EXPECT_FALSE(outline.contains(QPointF(3, 13))) << "the corner is cut by the arc";
+}
+
+TEST_F(HintBubbleTest, AnotherSizeKeepsItsMargins) {
+    const QPainterPath path = TextBubbleView::bubblePath(QSizeF(300, 150), QPointF(60, 0));
+    EXPECT_EQ(path.boundingRect(), QRectF(3, 3, 294, 144));
+    EXPECT_EQ(QPointF(path.elementAt(1)), QPointF(60, 3));
+    EXPECT_EQ(QPointF(path.elementAt(3)), QPointF(3, 80));
+}
+
+// A new editor without a photo shows the hint; a tap anywhere closes it and does nothing else.
+TEST_F(HintBubbleTest, ATapAnywhereClosesTheHintAndNothingElse) {
+    launch();
+    MoxelViewController* editor = start();
+    TextBubbleViewController* hint = bubble(editor);
+    ASSERT_TRUE(hint);
+    EXPECT_EQ(hint->text(), "Tap this button to choose a photo from your library.");
+    EXPECT_EQ(hint->view()->parentItem(), editor->drawView()) << "on the canvas, scrolling and zooming with it";
+    EXPECT_EQ(hint->bubbleView()->mapRectToItem(editor->drawView(), hint->bubbleView()->boundingRect()),
+              QRectF(0, 0, 200, 100));
+    EXPECT_EQ(hint->textLabel()->defaultTextColor(), QColor(Qt::white));
+    grinsley::testing::renderToPng(app->window(), "hint-bubble-phone");
+
+    // A tap on the selection would start a drag: under the hint it only closes the hint.
+    SelectionView* overlay = editor->drawView()->selectionView();
+    const QPointF centre = overlay->center();
+    tapCanvas(editor, centre);
+    EXPECT_FALSE(bubble(editor));
+    EXPECT_EQ(overlay->center(), centre);
+    EXPECT_FALSE(overlay->isHandlingTouchEvent());
+
+    // On the label too; and a second display closes the first.
+    editor->displayTextBubble();
+    QPointer<TextBubbleViewController> first = bubble(editor);
+    editor->displayTextBubble();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(first);
+    ASSERT_TRUE(bubble(editor));
+    tapCanvas(editor, QPointF(100, 50));
+    EXPECT_FALSE(bubble(editor));
+}
+
+TEST_F(HintBubbleTest, APhotoClosesTheHint) {
+    launch();
+    MoxelViewController* editor = start();
+    QPointer<TextBubbleViewController> hint = bubble(editor);
+    ASSERT_TRUE(hint);
+    editor->displayLoadedImage(platform::Bundle::imageNamed("Sample1", "jpg"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(hint);
+    EXPECT_FALSE(editor->currentTextBubbleController());
+    // Back from the manual with a photo: no hint.
+    editor->viewDidAppear(false);
+    EXPECT_FALSE(editor->currentTextBubbleController());
+}
+
+TEST_F(HintBubbleTest, TabletHintIsAButtonlessSheetAtOpen) {
+    launch(platform::Idiom::Tablet);
+    MoxelViewController* editor = start();
+    platform::ActionSheet* sheet = editor->currentActionSheet();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->title(), "Tap this button to choose a photo from your library.");
+    EXPECT_EQ(sheet->numberOfButtons(), 0);
+    QWidget* open = editor->topToolbar()->widgetForAction(editor->openItem());
+    QCoreApplication::processEvents();
+    EXPECT_NEAR(sheet->geometry().center().x(), open->mapToGlobal(QPoint(open->width() / 2, 0)).x(), 2);
+    grinsley::testing::renderToPng(sheet, "hint-sheet-tablet");
+    EXPECT_FALSE(editor->currentTextBubbleController());
+    sheet->close(); // a tap outside
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(editor->currentActionSheet());
+}

@@ -1,0 +1,196 @@
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QPushButton>
+#include <QToolBar>
+
+#include "AppTest.h"
+#include "app/PhotoSharing.h"
+#include "platform/ActionSheet.h"
+#include "platform/MailComposer.h"
+#include "platform/PhotoAlbum.h"
+#include "platform/Popover.h"
+#include "support/FakeMailTransport.h"
+#include "platform/ImageCodec.h"
+#include "support/Render.h"
+#include "support/SettableClock.h"
+
+using namespace grinsley;
+using grinsley::testing::FakeMailTransport;
+
+namespace {
+
+class SharingTest : public grinsley::testing::AppTest {
+protected:
+    void TearDown() override {
+        FakeMailTransport::uninstall();
+        AppTest::TearDown();
+    }
+    // An editor holding the saved photo and piece.
+    MoxelViewController* editorWithPhoto(platform::Idiom idiom = platform::Idiom::Phone) {
+        saveStateWithPhotoAndPiece();
+        launch(idiom);
+        return start();
+    }
+    static QStringList buttonTitles(platform::ActionSheet* sheet) {
+        QStringList titles;
+        for (int i = 0; i < sheet->numberOfButtons(); ++i)
+            titles.append(sheet->buttonTitleAtIndex(i));
+        return titles;
+    }
+    static QStringList albumFiles() {
+        return QDir(platform::PhotoAlbum::folder()).entryList({QStringLiteral("*")}, QDir::Files | QDir::Hidden);
+    }
+    static QPushButton* button(platform::ActionSheet* sheet, const QString& title) {
+        for (QPushButton* b : sheet->findChildren<QPushButton*>())
+            if (b->text() == title)
+                return b;
+        return nullptr;
+    }
+};
+
+} // namespace
+
+TEST_F(SharingTest, PhoneSheetHasCloseAndCloseDoesNothing) {
+    MoxelViewController* editor = editorWithPhoto();
+    const QImage before = editor->drawView()->currentImage().bitmap();
+    QTest::mouseClick(editor->topToolbar()->widgetForAction(editor->organizeItem()), Qt::LeftButton);
+    platform::ActionSheet* sheet = editor->currentActionSheet();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(buttonTitles(sheet), QStringList({"Save Photo", "Email Photo", "Close"}));
+    EXPECT_EQ(sheet->cancelButtonIndex(), 2);
+    EXPECT_EQ(sheet->tag(), MoxelViewController::ORGANIZE_VIEW_TAG);
+    EXPECT_EQ(sheet->parentWidget(), editor) << "shown in the editor";
+    grinsley::testing::renderToPng(app->window(), "share-sheet-phone");
+
+    QTest::mouseClick(button(sheet, "Close"), Qt::LeftButton);
+    EXPECT_FALSE(editor->currentActionSheet());
+    EXPECT_EQ(editor->drawView()->currentImage().bitmap(), before);
+    EXPECT_TRUE(albumFiles().isEmpty());
+    EXPECT_EQ(editor->modalViewController(), nullptr);
+}
+
+// Indices outside the sheet, as a dismissal by code gives, are ignored; the upload index does nothing.
+TEST_F(SharingTest, DispatchIgnoresIndicesOutsideTheSheet) {
+    FakeMailTransport::State& mail = FakeMailTransport::install();
+    MoxelViewController* editor = editorWithPhoto(platform::Idiom::Tablet);
+    platform::ActionSheet sheet(QString(), QString(), QString(), {"Save Photo", "Email Photo"});
+    sheet.setTag(MoxelViewController::ORGANIZE_VIEW_TAG);
+    editor->actionSheetClickedButtonAtIndex(&sheet, -1);
+    editor->actionSheetClickedButtonAtIndex(&sheet, 2);
+    sheet.addButtonWithTitle("Upload");
+    editor->actionSheetClickedButtonAtIndex(&sheet, MoxelViewController::SOCIAL_UPLOAD_INDEX);
+    sheet.setTag(0);
+    editor->actionSheetClickedButtonAtIndex(&sheet, MoxelViewController::EMAIL_BUTTON_INDEX);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(editor->modalViewController(), nullptr);
+    EXPECT_TRUE(mail.sent.empty());
+    EXPECT_TRUE(albumFiles().isEmpty());
+}
+
+TEST_F(SharingTest, TabletSheetPointsAtShareAndClosesThePopoverFirst) {
+    MoxelViewController* editor = editorWithPhoto(platform::Idiom::Tablet);
+    editor->shapesButtonTouched();
+    QPointer<platform::Popover> popover = editor->currentPopoverController();
+    ASSERT_TRUE(popover && popover->isVisible());
+    editor->organizeButtonTouched();
+    EXPECT_TRUE(!popover || !popover->isVisible()) << "the open popover closes first";
+    platform::ActionSheet* sheet = editor->currentActionSheet();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(buttonTitles(sheet), QStringList({"Save Photo", "Email Photo"}));
+    EXPECT_TRUE(sheet->isWindow());
+    QWidget* share = editor->topToolbar()->widgetForAction(editor->organizeItem());
+    const QPoint below = share->mapToGlobal(QPoint(share->width() / 2, share->height()));
+    QCoreApplication::processEvents();
+    EXPECT_NEAR(sheet->geometry().center().x(), below.x(), 2);
+    EXPECT_NEAR(sheet->geometry().top(), below.y(), 2);
+    // A tap outside closes it and triggers nothing.
+    sheet->close();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(editor->currentActionSheet());
+    EXPECT_TRUE(albumFiles().isEmpty());
+    EXPECT_EQ(editor->modalViewController(), nullptr);
+}
+
+// The album gets the photo after a PNG round trip, under a new name each time; nothing half-written remains.
+TEST_F(SharingTest, SavePhotoWritesANewFileEachTime) {
+    grinsley::testing::SettableClock clock;
+    MoxelViewController* editor = editorWithPhoto();
+    const QImage expected = PhotoSharing::albumImage(editor->drawView()->currentImage());
+    for (int save = 1; save <= 2; ++save) {
+        editor->organizeButtonTouched();
+        QTest::mouseClick(button(editor->currentActionSheet(), "Save Photo"), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return albumFiles().size() == save; }, 5000));
+    }
+    const QStringList files = albumFiles();
+    EXPECT_EQ(files, QStringList({"Grinsley 2026-01-01 12.00.00 (2).png", "Grinsley 2026-01-01 12.00.00.png"}))
+        << "readable, time-based names; the second save keeps the first";
+    for (const QString& file : files) {
+        const QImage saved(platform::PhotoAlbum::folder() + "/" + file);
+        EXPECT_EQ(saved.convertToFormat(expected.format()), expected);
+    }
+    QTest::qWait(50);
+    EXPECT_EQ(onlyAlert(), std::make_pair(QString(), QString())) << "success is silent";
+}
+
+TEST_F(SharingTest, AFailedSaveSaysSoAndWhy) {
+    MoxelViewController* editor = editorWithPhoto();
+    // The album folder cannot be made: a file stands in its place.
+    QDir().mkpath(QFileInfo(platform::PhotoAlbum::folder()).path());
+    QFile blocker(platform::PhotoAlbum::folder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    editor->saveButtonTouched();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !platform::AlertView::visibleAlerts().isEmpty(); }, 5000));
+    const auto [title, message] = onlyAlert();
+    EXPECT_EQ(title, "Photo Not Saved");
+    EXPECT_TRUE(message.contains(platform::PhotoAlbum::folder())) << message.toStdString();
+    EXPECT_TRUE(message.contains("could not be made")) << message.toStdString();
+}
+
+TEST_F(SharingTest, EmailPhotoAttachesTheFullQualityJpeg) {
+    FakeMailTransport::State& mail = FakeMailTransport::install();
+    MoxelViewController* editor = editorWithPhoto();
+    editor->organizeButtonTouched();
+    QTest::mouseClick(button(editor->currentActionSheet(), "Email Photo"), Qt::LeftButton);
+    auto* composer = qobject_cast<platform::MailComposer*>(editor->modalViewController());
+    ASSERT_TRUE(composer);
+    EXPECT_TRUE(composer->hasBlackBarStyle());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !mail.sent.empty(); }, 5000));
+    const platform::MailMessage& message = mail.sent.front();
+    EXPECT_EQ(message.subject, "Grinsley photo for you");
+    EXPECT_EQ(message.body, "<br/><br/>Created by Grinsley for iPhone / iPad / iPod");
+    EXPECT_TRUE(message.bodyIsHtml);
+    EXPECT_TRUE(message.toRecipients.isEmpty());
+    ASSERT_EQ(message.attachments.size(), 1);
+    const platform::MailAttachment& attachment = message.attachments.first();
+    EXPECT_EQ(attachment.fileName, "Grinsley.jpg");
+    EXPECT_EQ(attachment.mimeType, "image/jpg");
+    const QImage jpeg = QImage::fromData(attachment.data, "JPEG");
+    const QImage photo = editor->drawView()->currentImage().bitmap();
+    ASSERT_EQ(jpeg.size(), photo.size());
+    // Full quality: close to the photo everywhere (a low quality would smear the faces' edges).
+    const QColor a = jpeg.pixelColor(120, 290), b = photo.pixelColor(120, 290);
+    EXPECT_NEAR(a.red(), b.red(), 6);
+    EXPECT_EQ(attachment.data, platform::ImageCodec::jpegRepresentation(editor->drawView()->currentImage(), 1.0))
+        << "full quality";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor->modalViewController() == nullptr; }, 5000));
+}
+
+TEST_F(SharingTest, EmailWithoutMailOrWithAFailure) {
+    FakeMailTransport::State& mail = FakeMailTransport::install();
+    mail.canSend = false;
+    MoxelViewController* editor = editorWithPhoto();
+    editor->emailButtonTouched();
+    EXPECT_EQ(onlyAlert(), std::make_pair(QString("Error"), QString("This device is not configured to send email.")));
+    EXPECT_EQ(editor->modalViewController(), nullptr);
+    for (QMessageBox* box : platform::AlertView::visibleAlerts())
+        box->close();
+
+    mail.canSend = true;
+    mail.result = platform::MailComposeResult::Failed;
+    editor->emailButtonTouched();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !platform::AlertView::visibleAlerts().isEmpty(); }, 5000));
+    EXPECT_EQ(onlyAlert().first, "Send Email");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return editor->modalViewController() == nullptr; }, 5000));
+}
