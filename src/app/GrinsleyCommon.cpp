@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "platform/AlertView.h"
+#include "platform/MailComposer.h"
 
 namespace grinsley {
 
@@ -21,6 +22,26 @@ void GrinsleyCommon::showEmailNotConfiguredMessage() {
     platform::AlertView(QStringLiteral("Error"), QStringLiteral("This device is not configured to send email."),
                         QStringLiteral("OK"))
         .show();
+}
+
+void GrinsleyCommon::presentMailComposer(
+    platform::ViewController* screen, const std::function<void(platform::MailComposer&)>& fill,
+    std::function<void(platform::MailComposer*, platform::MailComposeResult)> finished) {
+    if (!platform::MailComposer::canSendMail()) {
+        showEmailNotConfiguredMessage();
+        return;
+    }
+    auto* composer = new platform::MailComposer;
+    composer->didFinishWithResult = std::move(finished);
+    composer->setBlackBarStyle(true);
+    fill(*composer);
+    screen->presentModalViewController(composer, true);
+}
+
+void GrinsleyCommon::finishMail(platform::ViewController* screen, platform::MailComposeResult result) {
+    if (result == platform::MailComposeResult::Failed)
+        showEmailErrorMessage();
+    screen->dismissModalViewController(true);
 }
 
 QString GrinsleyCommon::connectivityProbeUrl() {

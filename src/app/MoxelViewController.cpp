@@ -304,24 +304,15 @@ void MoxelViewController::saveCompleted(const std::optional<platform::ErrorRecor
 }
 
 void MoxelViewController::emailButtonTouched() {
-    if (!platform::MailComposer::canSendMail()) {
-        GrinsleyCommon::showEmailNotConfiguredMessage();
-        return;
-    }
-    auto* composer = new platform::MailComposer;
-    composer->didFinishWithResult = [this](platform::MailComposer* c, platform::MailComposeResult result) {
-        mailComposeControllerDidFinishWithResult(c, result);
-    };
-    composer->setBlackBarStyle(true);
-    PhotoSharing::composePhotoMail(*composer, _drawView->currentImage());
-    presentModalViewController(composer, true);
+    const platform::Image photo = _drawView->currentImage();
+    GrinsleyCommon::presentMailComposer(
+        this, [&photo](platform::MailComposer& composer) { PhotoSharing::composePhotoMail(composer, photo); },
+        [this](platform::MailComposer* c, platform::MailComposeResult r) { mailComposeControllerDidFinishWithResult(c, r); });
 }
 
 void MoxelViewController::mailComposeControllerDidFinishWithResult(platform::MailComposer*,
                                                                    platform::MailComposeResult result) {
-    if (result == platform::MailComposeResult::Failed)
-        GrinsleyCommon::showEmailErrorMessage();
-    dismissModalViewController(true);
+    GrinsleyCommon::finishMail(this, result);
 }
 
 // ---------------------------------------------------------------------------------------------------------

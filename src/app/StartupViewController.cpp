@@ -123,26 +123,19 @@ void StartupViewController::videoButtonTouched() {
 }
 
 void StartupViewController::feedbackButtonTouched() {
-    if (!platform::MailComposer::canSendMail()) {
-        GrinsleyCommon::showEmailNotConfiguredMessage();
-        return;
-    }
-    auto* composer = new platform::MailComposer;
-    composer->didFinishWithResult = [this](platform::MailComposer* c, platform::MailComposeResult r) {
-        mailComposeControllerDidFinishWithResult(c, r);
-    };
-    composer->setBlackBarStyle(true);
-    composer->setToRecipients({QLatin1String(supportAddress)});
-    composer->setSubject(QLatin1String(feedbackSubject));
-    composer->setMessageBody(QString(), false);
-    presentModalViewController(composer, true);
+    GrinsleyCommon::presentMailComposer(
+        this,
+        [](platform::MailComposer& composer) {
+            composer.setToRecipients({QLatin1String(supportAddress)});
+            composer.setSubject(QLatin1String(feedbackSubject));
+            composer.setMessageBody(QString(), false);
+        },
+        [this](platform::MailComposer* c, platform::MailComposeResult r) { mailComposeControllerDidFinishWithResult(c, r); });
 }
 
 void StartupViewController::mailComposeControllerDidFinishWithResult(platform::MailComposer*,
                                                                      platform::MailComposeResult result) {
-    if (result == platform::MailComposeResult::Failed)
-        GrinsleyCommon::showEmailErrorMessage();
-    dismissModalViewController(true);
+    GrinsleyCommon::finishMail(this, result);
 }
 
 } // namespace grinsley

@@ -70,12 +70,19 @@ void placeSelection(MoxelViewController* editor, QPointF centre) {
     editor->drawView()->selectionView()->setCenterWithBoundsCheck(centre);
 }
 
-bool phoneScreens(Shooter& shooter) {
-    platform::Device::setIdiom(platform::Idiom::Phone);
+// The program as a user launches it, on one layout.
+std::unique_ptr<MoxelAppDelegate> launch(platform::Idiom idiom) {
+    platform::Device::setIdiom(idiom);
     platform::Application::shared().resetLifecycle();
-    MoxelAppDelegate app;
-    app.install();
+    auto app = std::make_unique<MoxelAppDelegate>();
+    app->install();
     platform::Application::shared().finishLaunching({});
+    return app;
+}
+
+bool phoneScreens(Shooter& shooter) {
+    const std::unique_ptr<MoxelAppDelegate> launched = launch(platform::Idiom::Phone);
+    MoxelAppDelegate& app = *launched;
     QWidget* window = app.window();
     shooter.shoot(window, QStringLiteral("start"));
 
@@ -112,19 +119,15 @@ bool phoneScreens(Shooter& shooter) {
 }
 
 bool tabletScreen(Shooter& shooter) {
-    platform::Device::setIdiom(platform::Idiom::Tablet);
-    platform::Application::shared().resetLifecycle();
-    MoxelAppDelegate app;
-    app.install();
-    platform::Application::shared().finishLaunching({});
-    MoxelViewController* editor = startEditor(app);
+    const std::unique_ptr<MoxelAppDelegate> app = launch(platform::Idiom::Tablet);
+    MoxelViewController* editor = startEditor(*app);
     editor->dismissPopoverViews(false);
     editor->displayLoadedImage(samplePhoto());
     const QPointF centre = editor->drawView()->bounds().center();
     placeSelection(editor, centre + QPointF(-145, -50));
     editor->copyButtonTouched();
     placeSelection(editor, centre + QPointF(150, -40));
-    return shooter.shoot(app.window(), QStringLiteral("tablet-editor"));
+    return shooter.shoot(app->window(), QStringLiteral("tablet-editor"));
 }
 
 } // namespace
