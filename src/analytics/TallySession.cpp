@@ -1,5 +1,7 @@
 #include "TallySession.h"
 
+#include <atomic>
+
 #include <QCborArray>
 #include <QCborMap>
 #include <QCborValue>
@@ -81,6 +83,11 @@ QRecursiveMutex& TallySession::storeMutex() {
 TallySession* TallySession::currentSession() {
     QMutexLocker lock(&storeMutex());
     return store().current.get();
+}
+
+quint64 TallySession::nextSerial() {
+    static std::atomic<quint64> serial{0};
+    return ++serial;
 }
 
 void TallySession::discardCurrentSession() {

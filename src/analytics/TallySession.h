@@ -133,6 +133,8 @@ public:
     void recordError(const QString& errorID, const QString& message, const platform::ErrorRecord* error);
     void recordError(const QString& errorID, const QString& message, const QString& exceptionString);
 
+    // Distinct for every session of the process: tells a session apart from a later one at the same address.
+    quint64 serial() const { return _serial; }
     qint64 startTime() const { return _startTime; }
     std::optional<qint64> endTime() const { return _endTime; }
     std::optional<qint64> pauseTime() const { return _pauseTime; }
@@ -154,6 +156,8 @@ private:
     static std::unique_ptr<TallySession> readCurrentSessionFile();
     static void removeUnfinishedWrites();
 
+    quint64 _serial = nextSerial();
+    static quint64 nextSerial();
     int _serializationVersion = SERIALIZATION_VERSION;
     qint64 _startTime = 0;
     std::optional<qint64> _endTime;

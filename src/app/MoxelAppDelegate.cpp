@@ -5,10 +5,13 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "analytics/TallyAPI.h"
 #include "app/StartupViewController.h"
+#include "app/UncaughtExceptionHandler.h"
 #include "platform/Application.h"
 #include "platform/Device.h"
 #include "platform/NavigationController.h"
+#include "rating/RatingPrompt.h"
 
 namespace grinsley {
 
@@ -40,14 +43,33 @@ void MoxelAppDelegate::install() {
 }
 
 void MoxelAppDelegate::applicationDidFinishLaunching() {
+    installUncaughtExceptionHandler();
+    TallyAPI::startSession(QLatin1String(analyticsKey));
+    TallyAPI::logEvent(QStringLiteral("App launched"));
     _window->show();
     _window->raise();
     _window->activateWindow();
+    RatingPrompt::appLaunched();
 }
 
-void MoxelAppDelegate::applicationDidEnterBackground() { _startupViewController->saveApplicationState(); }
-void MoxelAppDelegate::applicationWillTerminate() { _startupViewController->saveApplicationState(); }
-void MoxelAppDelegate::applicationWillEnterForeground() {}
-void MoxelAppDelegate::applicationDidReceiveMemoryWarning() { _startupViewController->respondToMemoryWarning(); }
+void MoxelAppDelegate::applicationDidEnterBackground() {
+    TallyAPI::logEvent(QStringLiteral("App entered background"));
+    _startupViewController->saveApplicationState();
+}
+
+void MoxelAppDelegate::applicationWillTerminate() {
+    TallyAPI::logEvent(QStringLiteral("App terminated"));
+    _startupViewController->saveApplicationState();
+}
+
+void MoxelAppDelegate::applicationWillEnterForeground() {
+    TallyAPI::logEvent(QStringLiteral("App entering foreground"));
+    RatingPrompt::appEnteredForeground(true);
+}
+
+void MoxelAppDelegate::applicationDidReceiveMemoryWarning() {
+    TallyAPI::logEvent(QStringLiteral("App memory warning"));
+    _startupViewController->respondToMemoryWarning();
+}
 
 } // namespace grinsley

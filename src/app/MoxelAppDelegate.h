@@ -18,6 +18,9 @@ class NavigationController;
 class MoxelAppDelegate : public QObject {
     Q_OBJECT
 public:
+    // The application's key with the analytics service.
+    static constexpr const char* analyticsKey = "G7RNSLY20K4XQ2MV8ZTA";
+
     MoxelAppDelegate();
     ~MoxelAppDelegate() override;
 

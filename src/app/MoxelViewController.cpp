@@ -7,6 +7,7 @@
 
 #include <thread>
 
+#include "analytics/TallyAPI.h"
 #include "app/GrinsleyCommon.h"
 #include "app/MainScrollView.h"
 #include "app/PhotoSharing.h"
@@ -207,16 +208,19 @@ float MoxelViewController::bottomBarHeight() const { return _bottomToolbar ? flo
 // Commands
 
 void MoxelViewController::copyButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Copy"));
     _drawView->doCopy();
     updateToolbarItems(true);
 }
 
 void MoxelViewController::pasteButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Paste"));
     _drawView->doPaste();
     _undoItem->setEnabled(true);
 }
 
 void MoxelViewController::swapButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Swap"));
     _drawView->doSwap();
     _undoItem->setEnabled(true);
 }
@@ -227,9 +231,13 @@ void MoxelViewController::cropButtonTouched() {
     updateToolbarItems(true);
 }
 
-void MoxelViewController::horizontalFlipButtonTouched() { _drawView->flipHorizontally(); }
+void MoxelViewController::horizontalFlipButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Flip"));
+    _drawView->flipHorizontally();
+}
 
 void MoxelViewController::clearButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Delete"));
     _drawView->doClear();
     updateToolbarItems(false);
 }
@@ -237,12 +245,14 @@ void MoxelViewController::clearButtonTouched() {
 void MoxelViewController::deleteButtonTouched() { clearButtonTouched(); }
 
 void MoxelViewController::undoButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Undo"));
     _drawView->doUndo();
     _undoItem->setEnabled(false);
     updateToolbarItems(_drawView->hasSelectedImage());
 }
 
 void MoxelViewController::helpButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Help"));
     if (platform::Device::isTablet())
         dismissPopoverViews(true);
     if (navigationController())
@@ -289,6 +299,7 @@ void MoxelViewController::actionSheetDidDismissWithButtonIndex(platform::ActionS
 }
 
 void MoxelViewController::saveButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Save"));
     // Encoded and written on a thread of its own; the interface goes on meanwhile.
     QPointer<MoxelViewController> self(this);
     platform::PhotoAlbum::save(PhotoSharing::albumImage(_drawView->currentImage()),
@@ -304,6 +315,7 @@ void MoxelViewController::saveCompleted(const std::optional<platform::ErrorRecor
 }
 
 void MoxelViewController::emailButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Email"));
     const platform::Image photo = _drawView->currentImage();
     GrinsleyCommon::presentMailComposer(
         this, [&photo](platform::MailComposer& composer) { PhotoSharing::composePhotoMail(composer, photo); },
@@ -319,6 +331,7 @@ void MoxelViewController::mailComposeControllerDidFinishWithResult(platform::Mai
 // Shape picker and hint
 
 void MoxelViewController::shapesButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Shapes"));
     auto* picker = new ShapePickerViewController;
     picker->setDelegate(this);
     if (platform::Device::isTablet()) {
@@ -373,6 +386,7 @@ QSizeF MoxelViewController::validSize(QSizeF size, int limit) {
 // A desktop's picker is a file dialog in a window of its own on both device kinds; a popover would be too
 // small for it.
 void MoxelViewController::openButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Open"));
     if (!_picker) {
         _picker = new platform::PhotoPicker(this);
         _picker->didFinishPickingMedia = [this](platform::PhotoPicker* picker, const platform::Image& photo) {
@@ -385,6 +399,7 @@ void MoxelViewController::openButtonTouched() {
 void MoxelViewController::imagePickerControllerDidFinishPickingMedia(platform::PhotoPicker*, const platform::Image& photo) {
     if (_isLoadingImage)
         return;
+    TallyAPI::logEvent(QStringLiteral("Picked image"));
     _isLoadingImage = true;
     disableAllEditingToolbarItems();
     startActivityIndicator();
@@ -403,6 +418,7 @@ void MoxelViewController::imagePickerControllerDidFinishPickingMedia(platform::P
 }
 
 void MoxelViewController::displayLoadedImage(const platform::Image& photo) {
+    TallyAPI::logEvent(QStringLiteral("Displaying image"));
     if (_currentTextBubbleController)
         closeChildViewController(_currentTextBubbleController);
     _scrollView->setZoomScale(_scrollView->minimumZoomScale());

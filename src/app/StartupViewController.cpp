@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include "analytics/TallyAPI.h"
 #include "app/GrinsleyCommon.h"
 #include "app/PlayVideoViewControlller.h"
 #include "app/UserManualViewController.h"
@@ -103,6 +104,7 @@ void StartupViewController::respondToMemoryWarning() {
 // Commands
 
 void StartupViewController::startButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Start"));
     // A fresh editor every time: it restores the last saved state as its view loads.
     delete _mainViewController.data();
     auto* editor = new MoxelViewController(MoxelViewController::interfaceFileName());
@@ -113,16 +115,19 @@ void StartupViewController::startButtonTouched() {
 }
 
 void StartupViewController::helpButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Help: Startup"));
     if (navigationController())
         navigationController()->pushViewController(new UserManualViewController, true);
 }
 
 void StartupViewController::videoButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Video: Startup"));
     if (navigationController())
         navigationController()->pushViewController(new PlayVideoViewControlller, true);
 }
 
 void StartupViewController::feedbackButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Feedback: Startup"));
     GrinsleyCommon::presentMailComposer(
         this,
         [](platform::MailComposer& composer) {

@@ -1,11 +1,17 @@
 // The process entry: the application loop with the delegate that builds the window.
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QThread>
 
+#include "analytics/transport/TallyHTTPClient.h"
+#include "analytics/transport/TallyUpload.h"
 #include "app/MoxelAppDelegate.h"
 #include "platform/Application.h"
+#include "platform/BackgroundTask.h"
 #include "platform/Device.h"
 #include "platform/Reachability.h"
 #include "platform/WebView.h"
+#include "rating/RatingPrompt.h"
 
 int main(int argc, char** argv) {
     grinsley::platform::WebView::prepareBeforeApplication();
@@ -20,5 +26,14 @@ int main(int argc, char** argv) {
     delegate.install();
     grinsley::platform::Application::shared().installQuitSignalHandlers();
     grinsley::platform::Application::shared().finishLaunching(QCoreApplication::arguments());
-    return app.exec();
+    const int status = app.exec();
+    // An upload begun at a pause may still run: give it its time, then end what is left before the
+    // application object goes away under the threads.
+    grinsley::platform::BackgroundTask::waitForRunningTasks(std::chrono::seconds(5));
+    grinsley::TallyHTTPClient::abortAll();
+    QDeadlineTimer stragglers(1000);
+    while ((grinsley::TallyUpload::uploadsInFlight() > 0 || grinsley::RatingPrompt::reportsInFlight() > 0) &&
+           !stragglers.hasExpired())
+        QThread::msleep(10);
+    return status;
 }

@@ -92,6 +92,7 @@ void Application::enterBackground() {
     _inBackground = true;
     if (_delegate.willResignActive)
         _delegate.willResignActive();
+    emit willResignActive();
     if (_delegate.didEnterBackground)
         _delegate.didEnterBackground();
     emit didEnterBackground();
@@ -106,6 +107,7 @@ void Application::enterForeground() {
     emit willEnterForeground();
     if (_delegate.didBecomeActive)
         _delegate.didBecomeActive();
+    emit didBecomeActive();
 }
 
 void Application::terminate() {

@@ -53,7 +53,10 @@ public:
     }
 
 signals:
-    // Broadcast beside the delegate calls, for other listeners (the analytics session).
+    // Broadcast beside the delegate calls, for other listeners (the analytics session). A desktop program
+    // stops being active when its window is hidden or minimised, and becomes active again when it returns.
+    void willResignActive();
+    void didBecomeActive();
     void didEnterBackground();
     void willEnterForeground();
     void willTerminate();

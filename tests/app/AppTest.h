@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "analytics/transport/TallyUpload.h"
 #include "app/MoxelAppDelegate.h"
 #include "app/MoxelViewController.h"
 #include "app/StartupViewController.h"
@@ -17,6 +18,7 @@
 #include "platform/Bundle.h"
 #include "platform/Device.h"
 #include "platform/NavigationController.h"
+#include "rating/RatingPrompt.h"
 #include "support/IsolatedTest.h"
 #include "support/TestPhotos.h"
 
@@ -34,6 +36,9 @@ protected:
             box->close();
         app.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // The threads the launch started (uploads, rating reports) end before the test's folders go.
+        EXPECT_TRUE(QTest::qWaitFor(
+            [] { return TallyUpload::uploadsInFlight() == 0 && RatingPrompt::reportsInFlight() == 0; }, 10000));
         platform::Application::shared().setDelegate({});
         platform::Application::shared().resetLifecycle();
         IsolatedTest::TearDown();

@@ -1,0 +1,104 @@
+#include "TallyHTTPClient.h"
+
+#include <atomic>
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QStringList>
+#include <QTimer>
+
+#include "analytics/TallyUtil.h"
+
+namespace grinsley {
+
+namespace {
+std::atomic<unsigned> abortGeneration{0};
+constexpr int abortPollMs = 50;
+} // namespace
+
+void TallyHTTPClient::abortAll() { ++abortGeneration; }
+
+std::optional<TallyHTTPResponse> TallyHTTPClient::sendMethod(const QString& method, const QUrl& url,
+                                                             const std::optional<QByteArray>& body,
+                                                             const QVariantMap& headerFields, int timeoutSeconds,
+                                                             bool /*useWebView: never on any path*/) {
+    TallyUtil::log("Tally: %1: %2", method, url.toString());
+    const unsigned generation = abortGeneration.load();
+    QNetworkAccessManager manager; // on this thread, with no cache and no cookie jar of use
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    for (auto it = headerFields.cbegin(); it != headerFields.cend(); ++it)
+        request.setRawHeader(it.key().toUtf8(), it.value().toString().toUtf8());
+    QNetworkReply* reply = manager.sendCustomRequest(request, method.toUtf8(), body.value_or(QByteArray()));
+
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    // The whole exchange has a deadline: a server that answers a byte at a time cannot hold it longer.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
+    deadline.start(timeoutSeconds * 1000);
+    QTimer abortWatch;
+    QObject::connect(&abortWatch, &QTimer::timeout, reply, [reply, generation] {
+        if (abortGeneration.load() != generation)
+            reply->abort();
+    });
+    abortWatch.start(abortPollMs);
+    if (!reply->isFinished())
+        loop.exec();
+
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    std::optional<platform::ErrorRecord> error;
+    if (reply->error() != QNetworkReply::NoError && !status.isValid()) {
+        error = platform::ErrorRecord{QStringLiteral("QNetworkReply"), int(reply->error()),
+                                      {{platform::ErrorRecord::LocalizedDescriptionKey, reply->errorString()}}};
+    }
+    QVariantMap headers;
+    for (const auto& [name, value] : reply->rawHeaderPairs())
+        headers.insert(QString::fromUtf8(name), QString::fromUtf8(value));
+    const TallyHTTPResponse response = TallyHTTPResponse::withResponse(
+        status.isValid() ? std::optional(status.toInt()) : std::nullopt, headers, reply->readAll(), error);
+    delete reply;
+    TallyUtil::log("Tally: HTTP Response[%1]", response.description());
+    return response;
+}
+
+TallyHTTPResponse TallyHTTPClient::get(const QUrl& url, const QVariantMap& headerFields) {
+    return sendMethod(QStringLiteral("GET"), url, std::nullopt, headerFields, DEFAULT_TIMEOUT_SECONDS, false)
+        .value_or(TallyHTTPResponse());
+}
+
+TallyHTTPResponse TallyHTTPClient::post(const QUrl& url, const QByteArray& body, const QVariantMap& headerFields) {
+    return sendMethod(QStringLiteral("POST"), url, body, headerFields, DEFAULT_TIMEOUT_SECONDS, false)
+        .value_or(TallyHTTPResponse());
+}
+
+QString TallyHTTPClient::queryDictionaryToString(const QVariantMap& query) {
+    QStringList pairs;
+    for (auto it = query.cbegin(); it != query.cend(); ++it)
+        pairs.append(it.key() + QLatin1Char('=') + it.value().toString());
+    return pairs.join(QLatin1Char('&'));
+}
+
+QUrl TallyHTTPClient::urlWithProtocol(const QString& protocol, const QString& host, int port, const QString& path,
+                                      const Query& query) {
+    QString url = (protocol.isEmpty() ? QStringLiteral("http") : protocol) + QStringLiteral("://");
+    url += host;
+    if (port != 0 && port != 80)
+        url += QStringLiteral(":%1").arg(port);
+    if (!path.isNull())
+        url += QLatin1Char('/') + path;
+    if (const auto* map = std::get_if<QVariantMap>(&query))
+        url += QLatin1Char('?') + queryDictionaryToString(*map);
+    else if (const auto* text = std::get_if<QString>(&query))
+        url += QLatin1Char('?') + *text;
+    return QUrl(url);
+}
+
+} // namespace grinsley
