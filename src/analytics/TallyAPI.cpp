@@ -9,6 +9,7 @@
 #include "TallyProtocolData.h"
 #include "TallySession.h"
 #include "TallyUtil.h"
+#include "ads/TallyAdParser.h"
 #include "platform/AlertView.h"
 #include "platform/Application.h"
 #include "platform/BackgroundTask.h"
@@ -118,6 +119,7 @@ void TallyAPI::startSession(const QString& apiKey) {
 
 void TallyAPI::createAndSendSession() {
     gated("createAndSendSession", [] {
+        TallyAdParser::recreateInstances();
         TallySession::createActiveTallySession(read(&Settings::apiKey), read(&Settings::appVersion));
         setSessionReportsOnCloseEnabled(read(&Settings::sessionReportsOnCloseEnabled));
         setSessionReportsOnPauseEnabled(read(&Settings::sessionReportsOnPauseEnabled));

@@ -7,6 +7,7 @@
 #include "analytics/TallyAPI.h"
 #include "analytics/TallySession.h"
 #include "analytics/TallyUtil.h"
+#include "analytics/ads/TallyAdParser.h"
 
 namespace grinsley {
 
@@ -65,9 +66,10 @@ void TallyUpload::sendSessionsToServerWithTimeout(bool timeout, bool useWebView,
         }
         if (timeout)
             return;
+        const bool success = response && response->isSuccess();
         QMutexLocker lock(&TallySession::storeMutex());
         TallySession* current = TallySession::currentSession();
-        if (response && response->isSuccess()) {
+        if (success) {
             if (current)
                 current->setInternetAvailable(true);
             // Only what was sent leaves the list: sessions saved while the request was in flight stay.
@@ -81,6 +83,13 @@ void TallyUpload::sendSessionsToServerWithTimeout(bool timeout, bool useWebView,
             if (current)
                 current->setInternetAvailable(false);
             TallyUtil::log("Tally: Could not connect to server.");
+        }
+        lock.unlock();
+        if (requestAds) {
+            // Parsed outside the store's lock: the answer is the ad parser's alone.
+            const std::shared_ptr<TallyAdParser> parser = TallyAdParser::instance();
+            parser->setInternetAvailable(success);
+            parser->parseData(success ? response->body() : std::nullopt);
         }
     });
 }
