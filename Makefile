@@ -30,6 +30,8 @@ fuzz: setup
 	@cmake --build build/fuzz
 	@mkdir -p build/fuzz/corpus
 	@build/fuzz/json_fuzzer -max_total_time=$${FUZZ_SECONDS:-120} build/fuzz/corpus fuzz/corpus
+	@mkdir -p build/fuzz/corpus-ads
+	@build/fuzz/ad_parser_fuzzer -max_total_time=$${FUZZ_SECONDS:-120} build/fuzz/corpus-ads fuzz/corpus-ads
 
 # Regenerates the icons, masks and sample photo under resources/images.
 resources: setup
