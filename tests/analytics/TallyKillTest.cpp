@@ -37,6 +37,9 @@ TEST_F(TallyKillTest, EveryReturnedEventSurvivesAKill) {
     auto* random = QRandomGenerator::global();
     for (int trial = 0; trial < trials; ++trial) {
         SCOPED_TRACE(trial);
+        // Each trial starts from nothing: no session of this process or of the last trial on disk.
+        TallySession::discardCurrentSession();
+        QDir(platform::Directories::library()).removeRecursively();
         QProcess recorder;
         recorder.start(QStringLiteral(GRINSLEY_TALLY_RECORDER), {apiKey});
         ASSERT_TRUE(recorder.waitForStarted(5000));
@@ -70,9 +73,5 @@ TEST_F(TallyKillTest, EveryReturnedEventSurvivesAKill) {
                         .entryList({QStringLiteral("*.tmp-*")}, QDir::Files | QDir::Hidden)
                         .isEmpty())
             << "an interrupted write's leftovers are cleared at start";
-
-        // The next trial starts from nothing.
-        TallySession::discardCurrentSession();
-        QDir(platform::Directories::library()).removeRecursively();
     }
 }
