@@ -421,6 +421,9 @@ void MoxelViewController::displayLoadedImage(const platform::Image& photo) {
     TallyAPI::logEvent(QStringLiteral("Displaying image"));
     if (_currentTextBubbleController)
         closeChildViewController(_currentTextBubbleController);
+    // The tablet's hint is a sheet at Open: it has said its piece once a photo is here.
+    if (_currentActionSheet && _currentActionSheet->title() == HINT_TEXT)
+        _currentActionSheet->dismissWithClickedButtonIndex(-1, false);
     _scrollView->setZoomScale(_scrollView->minimumZoomScale());
     _drawView->setCurrentImage(photo);
     _drawView->setPreviousImage(platform::Image());

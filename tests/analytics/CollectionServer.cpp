@@ -10,6 +10,16 @@
 namespace grinsley::testing {
 
 CollectionServer::CollectionServer(int status, Behaviour behaviour) : _status(status), _behaviour(behaviour) {
+    if (behaviour == Behaviour::RedirectLoop) {
+        const auto loop = [this](const httplib::Request&, httplib::Response& response) {
+            ++_requests;
+            response.set_redirect("/report.do", 302);
+        };
+        _http.server().Post("/report.do", loop);
+        _http.server().Get("/report.do", loop);
+        _http.start();
+        return;
+    }
     if (behaviour == Behaviour::Status) {
         _http.server().Post("/report.do", [this](const httplib::Request& request, httplib::Response& response) {
             ++_requests;
@@ -77,7 +87,7 @@ void CollectionServer::rawLoop() {
 }
 
 QByteArray CollectionServer::url() const {
-    if (_behaviour == Behaviour::Status)
+    if (_behaviour == Behaviour::Status || _behaviour == Behaviour::RedirectLoop)
         return _http.url("/report.do");
     return QByteArray("http://127.0.0.1:") + QByteArray::number(_rawPort) + "/report.do";
 }

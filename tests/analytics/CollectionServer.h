@@ -17,7 +17,7 @@ namespace grinsley::testing {
 // test says. Besides HTTP answers it can misbehave at the socket: garbage, a reset, or silence.
 class CollectionServer {
 public:
-    enum class Behaviour { Status, Garbage, Reset, Silent };
+    enum class Behaviour { Status, RedirectLoop, Garbage, Reset, Silent };
 
     explicit CollectionServer(int status = 200, Behaviour behaviour = Behaviour::Status);
     ~CollectionServer();

@@ -6,9 +6,11 @@
 #include "CollectionServer.h"
 #include "analytics/TallyAPI.h"
 #include "analytics/transport/TallyHTTPClient.h"
+#include "analytics/transport/TallyHeartBeater.h"
 #include "analytics/transport/TallyHTTPResponse.h"
 #include "analytics/transport/TallyUpload.h"
 #include "platform/Directories.h"
+#include "platform/NotificationCenter.h"
 
 using namespace grinsley;
 using grinsley::testing::CollectionServer;
@@ -80,6 +82,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, CreationUploadAnswers,
                                            Answer{"found", 302, Behaviour::Status, true},
                                            Answer{"notFound", 404, Behaviour::Status, false},
                                            Answer{"serverError", 500, Behaviour::Status, false},
+                                           Answer{"redirectLoop", 0, Behaviour::RedirectLoop, false},
                                            Answer{"garbage", 0, Behaviour::Garbage, false},
                                            Answer{"reset", 0, Behaviour::Reset, false}),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -150,6 +153,17 @@ TEST_F(TallyUploadTest, UrlWithProtocol) {
               "https://collect.test:8443?x=y");
     EXPECT_EQ(TallyHTTPClient::urlWithProtocol(QString(), "h", 0, "report.do", {}).toString(), "http://h/report.do");
     EXPECT_EQ(TallyHTTPClient::queryDictionaryToString({{"b", "2"}, {"a", "1"}}), "a=1&b=2");
+}
+
+TEST_F(TallyUploadTest, TheHeartBeats) {
+    int beats = 0;
+    QObject owner;
+    platform::NotificationCenter::defaultCenter().addObserver(&owner, TallyHeartBeater::notificationName,
+                                                              [&beats](const QVariantMap&) { ++beats; });
+    TallyHeartBeater& beater = TallyHeartBeater::createAndStartInstance(0.01);
+    EXPECT_EQ(&TallyHeartBeater::createAndStartInstance(5), &beater);
+    EXPECT_EQ(TallyHeartBeater::instance(), &beater);
+    EXPECT_TRUE(QTest::qWaitFor([&beats] { return beats >= 3; }, 5000));
 }
 
 TEST_F(TallyUploadTest, ResponseSuccessRuleAndDescription) {

@@ -60,7 +60,15 @@ TEST_F(HelpScreensTest, HelpInTheEditorPushesTheManual) {
     MoxelViewController* editor = start();
     QTest::mouseClick(editor->topToolbar()->widgetForAction(editor->helpItem()), Qt::LeftButton);
     EXPECT_FALSE(editor->currentActionSheet()) << "the hint closes first on a tablet";
-    ASSERT_TRUE(qobject_cast<UserManualViewController*>(app->navigationController()->topViewController()));
+    auto* manual = qobject_cast<UserManualViewController*>(app->navigationController()->topViewController());
+    ASSERT_TRUE(manual);
+    QSignalSpy loaded(manual->webView(), &QWebEngineView::loadFinished);
+    ASSERT_TRUE(loaded.wait(20000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return evaluate(manual->webView(), "Array.from(document.images).every(i => i.complete)").toBool(); },
+        10000));
+    QTest::qWait(200); // the pictures' first paint
+    grinsley::testing::renderToPng(app->window(), "user-manual-tablet");
     app->navigationController()->popViewControllerAnimated(false);
     EXPECT_TRUE(app->navigationController()->isNavigationBarHidden());
     EXPECT_TRUE(editor->currentActionSheet()) << "back in an editor without a photo: the hint again";

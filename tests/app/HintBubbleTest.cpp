@@ -121,4 +121,10 @@ TEST_F(HintBubbleTest, TabletHintIsAButtonlessSheetAtOpen) {
     sheet->close(); // a tap outside
     QCoreApplication::processEvents();
     EXPECT_FALSE(editor->currentActionSheet());
+    // Shown again, it goes when a photo arrives.
+    editor->displayTextBubble();
+    ASSERT_TRUE(editor->currentActionSheet());
+    editor->displayLoadedImage(platform::Bundle::imageNamed("Sample1", "jpg"));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(editor->currentActionSheet());
 }

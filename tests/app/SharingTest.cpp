@@ -104,6 +104,7 @@ TEST_F(SharingTest, TabletSheetPointsAtShareAndClosesThePopoverFirst) {
     QCoreApplication::processEvents();
     EXPECT_NEAR(sheet->geometry().center().x(), below.x(), 2);
     EXPECT_NEAR(sheet->geometry().top(), below.y(), 2);
+    grinsley::testing::renderToPng(sheet, "share-sheet-tablet");
     // A tap outside closes it and triggers nothing.
     sheet->close();
     QCoreApplication::processEvents();

@@ -53,7 +53,11 @@ std::optional<TallyHTTPResponse> TallyHTTPClient::sendMethod(const QString& meth
     if (!reply->isFinished())
         loop.exec();
 
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    // A redirect that never ends is no answer: its last hop is not the server's reply.
+    const bool redirectsFailed = reply->error() == QNetworkReply::TooManyRedirectsError ||
+                                 reply->error() == QNetworkReply::InsecureRedirectError;
+    const QVariant status =
+        redirectsFailed ? QVariant() : reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     std::optional<platform::ErrorRecord> error;
     if (reply->error() != QNetworkReply::NoError && !status.isValid()) {
         error = platform::ErrorRecord{QStringLiteral("QNetworkReply"), int(reply->error()),
