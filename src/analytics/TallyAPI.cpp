@@ -60,14 +60,25 @@ void write(T Settings::*field, T value) {
     settings().*field = std::move(value);
 }
 
+// The gate: false, with the diagnostic line, when it is closed.
+bool gateOpen(const char* name) {
+    if (TallyAPI::sendUsageInfo())
+        return true;
+    TallyUtil::log("Tally: %1 disabled.", QString::fromLatin1(name));
+    return false;
+}
+
 // The gate, then the work under the guard.
 template <typename Work>
 void gated(const char* name, Work&& work) {
-    if (!TallyAPI::sendUsageInfo()) {
-        TallyUtil::log("Tally: %1 disabled.", QString::fromLatin1(name));
-        return;
-    }
-    TallyUtil::guard(std::forward<Work>(work));
+    if (gateOpen(name))
+        TallyUtil::guard(std::forward<Work>(work));
+}
+
+template <typename Work>
+void unguarded(const char* name, Work&& work) {
+    if (gateOpen(name))
+        work();
 }
 
 // The current session, for a recording call; none before startSession.
@@ -313,33 +324,22 @@ void TallyAPI::setAppVersion(const QString& version) {
     });
 }
 
-// These four have no guard, as the facade always had it; they cannot throw.
+// These four ask the gate but have no guard, as the facade always had it; they cannot throw.
 void TallyAPI::setPauseSecondsBeforeStartingNewSession(int seconds) {
-    if (sendUsageInfo())
-        write(&Settings::pauseSecondsBeforeStartingNewSession, seconds);
-    else
-        TallyUtil::log("Tally: setPauseSecondsBeforeStartingNewSession disabled.");
+    unguarded("setPauseSecondsBeforeStartingNewSession",
+              [seconds] { write(&Settings::pauseSecondsBeforeStartingNewSession, seconds); });
 }
 
 void TallyAPI::setMaxSessionsSaved(int maxSessions) {
-    if (sendUsageInfo())
-        TallySession::setMaxSessions(maxSessions);
-    else
-        TallyUtil::log("Tally: setMaxSessionsSaved disabled.");
+    unguarded("setMaxSessionsSaved", [maxSessions] { TallySession::setMaxSessions(maxSessions); });
 }
 
 void TallyAPI::setShowErrorInLogEnabled(bool enabled) {
-    if (sendUsageInfo())
-        TallyUtil::setShowErrorInLogEnabled(enabled);
-    else
-        TallyUtil::log("Tally: setShowErrorInLogEnabled disabled.");
+    unguarded("setShowErrorInLogEnabled", [enabled] { TallyUtil::setShowErrorInLogEnabled(enabled); });
 }
 
 void TallyAPI::setAdCatalogEnabled(bool enabled) {
-    if (sendUsageInfo())
-        write(&Settings::adCatalogEnabled, enabled);
-    else
-        TallyUtil::log("Tally: setAdCatalogEnabled disabled.");
+    unguarded("setAdCatalogEnabled", [enabled] { write(&Settings::adCatalogEnabled, enabled); });
 }
 
 void TallyAPI::setServerURL(const QString& url) {
