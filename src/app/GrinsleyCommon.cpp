@@ -61,7 +61,8 @@ bool GrinsleyCommon::isConnectedToInternet() {
     // The user's taps wait with the caller; painting and timers go on.
     wait.exec(QEventLoop::ExcludeUserInputEvents);
     bool connected = false;
-    if (reply->isFinished() && reply->error() == QNetworkReply::NoError) {
+    // Any text that came back counts, an error page included: it took a working connection to get it.
+    if (reply->isFinished() && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
         const QByteArray text = reply->readAll();
         // The page is read as ASCII: bytes outside it make the text unreadable, and so no connection.
         connected = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) { return uchar(c) < 128; });

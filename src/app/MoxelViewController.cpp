@@ -177,9 +177,10 @@ bool MoxelViewController::eventFilter(QObject* watched, QEvent* event) {
 void MoxelViewController::layoutCanvas() {
     if (!_drawView)
         return;
-    // The view's own size: the viewport's first resize event still reports its size before any layout, and
-    // a canvas shrunk to that for a moment would pull the selection into its corner.
-    const QSizeF size(_scrollView->size() / _scrollView->zoomScale());
+    // The view's own size, which is the canvas's at zoom 1 whatever the zoom is now: the viewport's first
+    // resize event still reports its size before any layout, and a canvas shrunk to that for a moment would
+    // pull the selection into its corner.
+    const QSizeF size(_scrollView->size());
     if (size == _drawView->bounds().size() || size.isEmpty())
         return;
     _drawView->setSize(size);
@@ -450,7 +451,11 @@ void MoxelViewController::stopActivityIndicator() {
     _activityIndicator = nullptr;
 }
 
-QPointF MoxelViewController::getViewCenter() const { return {width() / 2.0, height() / 2.0}; }
+// Half the canvas frame's size (its origin plays no part): the canvas as shown, at the current zoom.
+QPointF MoxelViewController::getViewCenter() const {
+    const QSizeF frame = _drawView->bounds().size() * _scrollView->zoomScale();
+    return {frame.width() / 2.0, frame.height() / 2.0};
+}
 
 // ---------------------------------------------------------------------------------------------------------
 // Toolbar state

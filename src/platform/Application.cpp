@@ -6,11 +6,19 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <QUrl>
 
+Q_LOGGING_CATEGORY(lcPlatform, "grinsley.platform")
+
 namespace grinsley::platform {
+
+QByteArray Application::memoryPressureTrigger() { return QByteArrayLiteral("some 150000 2000000"); }
 
 Application& Application::shared() {
     static Application* application = new Application; // lives as long as the process
@@ -59,14 +67,18 @@ void Application::installQuitSignalHandlers() {
 #endif
 }
 
-// A pressure-stall trigger: the kernel wakes us when tasks stall on memory for 150 ms within a second.
+// A pressure-stall trigger: the kernel wakes us when tasks stall on memory for 150 ms within two seconds.
+// (An unprivileged process may not ask for a window shorter than 2 s: the kernel refuses it with EINVAL.)
 void Application::watchMemoryPressure() {
 #ifdef Q_OS_LINUX
     const int fd = ::open("/proc/pressure/memory", O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        qCInfo(lcPlatform, "No memory warnings: /proc/pressure/memory cannot be opened (%s)", std::strerror(errno));
         return;
-    const char trigger[] = "some 150000 1000000";
-    if (::write(fd, trigger, sizeof trigger) < 0) {
+    }
+    const QByteArray trigger = memoryPressureTrigger();
+    if (::write(fd, trigger.constData(), size_t(trigger.size()) + 1) < 0) {
+        qCInfo(lcPlatform, "No memory warnings: the kernel refused the pressure trigger (%s)", std::strerror(errno));
         ::close(fd);
         return;
     }

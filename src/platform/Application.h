@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include <QByteArray>
 #include <QObject>
 #include <QStringList>
 
@@ -46,6 +47,10 @@ public:
     bool openURL(const QString& url);
 
     bool isInBackground() const { return _inBackground; }
+    // Whether a memory-pressure watcher runs (Linux with pressure-stall information only).
+    bool isWatchingMemoryPressure() const { return _pressure != nullptr; }
+    // What the watcher asks the kernel: stalls of 150 ms within a 2-second window.
+    static QByteArray memoryPressureTrigger();
     // Back to a freshly launched, active application (a new run, as tests start one).
     void resetLifecycle() {
         _inBackground = false;

@@ -194,3 +194,18 @@ TEST_F(EditorTest, TabletLayoutWithAPhotoAndAPiece) {
     const QString path = grinsley::testing::renderToPng(app->window(), "editor-tablet");
     EXPECT_FALSE(QImage(path).isNull());
 }
+
+// Resizing the window while zoomed in keeps the canvas the view's size at zoom 1, and the selection where it was.
+TEST_F(EditorTest, ResizingWhileZoomedKeepsTheCanvasSize) {
+    saveStateWithPhotoAndPiece();
+    launch();
+    MoxelViewController* editor = start();
+    MainScrollView* scroll = editor->scrollView();
+    scroll->setZoomScale(4.0, false);
+    app->window()->resize(app->window()->width(), app->window()->height() - 40);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(editor->drawView()->bounds().size(), QSizeF(scroll->size()));
+    scroll->setZoomScale(1.0, false);
+    EXPECT_EQ(editor->drawView()->bounds().size(), QSizeF(scroll->size()));
+    EXPECT_GT(editor->drawView()->selectionView()->center().x(), 150) << "not pulled into a corner";
+}

@@ -52,6 +52,10 @@ TEST_F(PhotoIntakeTest, APickedPhotoIsShrunkTurnedUprightAndShown) {
     ASSERT_NE(editor->activityIndicator(), nullptr);
     EXPECT_TRUE(editor->activityIndicator()->isAnimating());
     EXPECT_EQ(editor->activityIndicator()->size(), QSize(60, 60));
+    // Centred at half the canvas frame's size.
+    const QSizeF canvas = editor->drawView()->bounds().size();
+    EXPECT_EQ(editor->activityIndicator()->geometry().center(),
+              QPoint(int(canvas.width() / 2) - 1, int(canvas.height() / 2) - 1));
     // A second pick while the first loads is dropped.
     editor->imagePickerControllerDidFinishPickingMedia(nullptr, Image(grinsley::testing::gradientPhoto({50, 50})));
 
