@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
@@ -90,6 +91,21 @@ void MailComposer::viewDidLoad() {
     _status->setAlignment(Qt::AlignCenter);
     _status->setWordWrap(true);
     layout->addWidget(_status);
+    // Some mail programs keep the hand-over waiting as long as they run: the notice must never trap the user.
+    _close = new QPushButton(tr("Close"), this);
+    _close->setObjectName(QStringLiteral("mailClose"));
+    _close->setStyleSheet(QStringLiteral("background: #555; border-radius: 8px; min-height: 40px; padding: 0 24px;"));
+    connect(_close, &QPushButton::clicked, this, [this] { finish(MailComposeResult::Cancelled); });
+    layout->addWidget(_close, 0, Qt::AlignHCenter);
+    layout->addStretch();
+}
+
+void MailComposer::finish(MailComposeResult result) {
+    if (_finished)
+        return; // the first answer counts: Close, or the mail program's
+    _finished = true;
+    if (didFinishWithResult)
+        didFinishWithResult(this, result);
 }
 
 void MailComposer::viewDidAppear(bool) {
@@ -99,8 +115,8 @@ void MailComposer::viewDidAppear(bool) {
     _status->setText(tr("Opening your mail program for \"%1\"…").arg(_message.subject));
     QPointer<MailComposer> self(this);
     transport().send(_message, [self](MailComposeResult result) {
-        if (self && self->didFinishWithResult)
-            self->didFinishWithResult(self, result);
+        if (self)
+            self->finish(result);
     });
 }
 

@@ -10,6 +10,7 @@
 #include "platform/ViewController.h"
 
 class QLabel;
+class QPushButton;
 
 namespace grinsley::platform {
 
@@ -68,10 +69,16 @@ public:
 
     void viewDidLoad() override;
     void viewDidAppear(bool animated) override;
+    // Closes the notice without waiting for the mail program (reported as Cancelled).
+    QPushButton* closeButton() const { return _close; }
 
 private:
+    void finish(MailComposeResult result);
+
     MailMessage _message;
     QLabel* _status = nullptr;
+    QPushButton* _close = nullptr;
+    bool _finished = false;
     bool _blackBarStyle = false;
     bool _sent = false;
 };

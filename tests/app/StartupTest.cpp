@@ -133,3 +133,21 @@ TEST_F(StartupTest, TabletStartScreen) {
     EXPECT_FALSE(QImage(path).isNull());
     EXPECT_EQ(start()->interfaceFileName(), "MoxelViewController-iPad");
 }
+
+// A mail program that keeps the hand-over waiting never traps the user: the notice closes, and a late answer
+// changes nothing.
+TEST_F(StartupTest, TheMailNoticeCanAlwaysBeClosed) {
+    FakeMailTransport::State& mail = FakeMailTransport::install();
+    mail.answers = false;
+    launch();
+    QTest::mouseClick(app->startupViewController()->feedbackButton(), Qt::LeftButton);
+    auto* composer = qobject_cast<platform::MailComposer*>(app->startupViewController()->modalViewController());
+    ASSERT_TRUE(composer);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(mail.pending); }, 5000));
+    ASSERT_TRUE(composer->closeButton());
+    QTest::mouseClick(composer->closeButton(), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return app->startupViewController()->modalViewController() == nullptr; }, 5000));
+    mail.pending(platform::MailComposeResult::Failed);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(onlyAlert(), std::make_pair(QString(), QString())) << "the late answer is not reported";
+}

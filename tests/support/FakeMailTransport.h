@@ -15,6 +15,9 @@ public:
         bool canSend = true;
         platform::MailComposeResult result = platform::MailComposeResult::Sent;
         std::vector<platform::MailMessage> sent;
+        // False: the mail program keeps the hand-over waiting; its answer waits in `pending` for the test.
+        bool answers = true;
+        std::function<void(platform::MailComposeResult)> pending;
     };
 
     static State& install(); // returns the state of the installed fake
