@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QEvent>
 #include <QGraphicsScene>
+#include <QPainter>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <thread>
 
@@ -119,7 +121,15 @@ void MoxelViewController::viewDidLoad() {
             QPixmap pixmap = QPixmap::fromImage(icon.bitmap());
             pixmap.setDevicePixelRatio(icon.scale());
             QIcon glyph(pixmap);
-            glyph.addPixmap(pixmap, QIcon::Disabled); // the style greys it
+            // A disabled item must look disabled at a glance: its glyph fades with its label.
+            QImage faded = icon.bitmap().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            QPainter fade(&faded);
+            fade.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+            fade.fillRect(faded.rect(), QColor(0, 0, 0, 80));
+            fade.end();
+            QPixmap disabled = QPixmap::fromImage(faded);
+            disabled.setDevicePixelRatio(icon.scale());
+            glyph.addPixmap(disabled, QIcon::Disabled);
             item.action->setIcon(glyph);
         }
         connect(item.action, &QAction::triggered, this, item.command);
@@ -128,9 +138,12 @@ void MoxelViewController::viewDidLoad() {
         if (!bar)
             continue;
         bar->setIconSize(QSize(22, 22));
+        spreadItems(bar);
         for (QAction* action : bar->actions()) {
-            if (QWidget* button = bar->widgetForAction(action))
+            if (QWidget* button = bar->widgetForAction(action)) {
                 button->setFocusPolicy(Qt::NoFocus); // a touch screen's bar buttons take no keyboard focus
+                button->installEventFilter(this);    // no tooltip that only repeats the label
+            }
         }
     }
 
@@ -167,8 +180,29 @@ void MoxelViewController::viewDidAppear(bool) {
         displayTextBubble();
 }
 
+// A phone's toolbar spreads its items across the bar with flexible space between them, no separators.
+void MoxelViewController::spreadItems(QToolBar* bar) {
+    QAction* previous = nullptr;
+    for (QAction* action : bar->actions()) {
+        if (action->isSeparator()) {
+            bar->removeAction(action);
+            continue;
+        }
+        if (previous) {
+            auto* space = new QWidget(bar);
+            space->setObjectName(QStringLiteral("flexibleSpace"));
+            space->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+            bar->insertWidget(action, space);
+        }
+        previous = action;
+    }
+}
+
 // Keeps the canvas the size of the view at zoom 1, as the window is resized.
 bool MoxelViewController::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ToolTip && qobject_cast<QToolButton*>(watched) &&
+        static_cast<QToolButton*>(watched)->toolTip() == static_cast<QToolButton*>(watched)->text())
+        return true;
     if (_scrollView && watched == _scrollView->viewport() && event->type() == QEvent::Resize)
         layoutCanvas();
     return ViewController::eventFilter(watched, event);

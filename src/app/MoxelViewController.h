@@ -148,6 +148,7 @@ protected:
 
 private:
     template <typename Ui> void bindOutlets(Ui& ui);
+    static void spreadItems(QToolBar* bar);
     // The toolbar button of an item (the editor itself when no bar shows it).
     QWidget* widgetForItem(QAction* item) const;
     void layoutCanvas();

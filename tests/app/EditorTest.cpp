@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QToolBar>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -208,4 +209,41 @@ TEST_F(EditorTest, ResizingWhileZoomedKeepsTheCanvasSize) {
     scroll->setZoomScale(1.0, false);
     EXPECT_EQ(editor->drawView()->bounds().size(), QSizeF(scroll->size()));
     EXPECT_GT(editor->drawView()->selectionView()->center().x(), 150) << "not pulled into a corner";
+}
+
+// Items spread across the bar without separators; a disabled item's glyph fades; no tooltip repeats a label.
+TEST_F(EditorTest, ToolbarsLookLikeAPhonesToolbars) {
+    for (platform::Idiom idiom : {platform::Idiom::Phone, platform::Idiom::Tablet}) {
+        launch(idiom);
+        MoxelViewController* editor = start();
+        editor->dismissPopoverViews(false);
+        QToolBar* bar = editor->topToolbar();
+        for (QAction* action : bar->actions())
+            EXPECT_FALSE(action->isSeparator());
+        QWidget* last = bar->widgetForAction(editor->helpItem());
+        EXPECT_GT(last->geometry().right(), bar->width() - 60) << "spread to the far end";
+
+        const auto maxAlpha = [](const QPixmap& pixmap) {
+            const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+            int alpha = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    alpha = std::max(alpha, qAlpha(image.pixel(x, y)));
+            return alpha;
+        };
+        const QIcon icon = editor->copyItem()->icon();
+        EXPECT_GT(maxAlpha(icon.pixmap(QSize(22, 22), QIcon::Normal)), 200);
+        EXPECT_LT(maxAlpha(icon.pixmap(QSize(22, 22), QIcon::Disabled)), 120);
+
+        QWidget* copy = bar->widgetForAction(editor->copyItem()) ? bar->widgetForAction(editor->copyItem())
+                                                                 : editor->bottomToolbar()->widgetForAction(editor->copyItem());
+        QHelpEvent tip(QEvent::ToolTip, QPoint(5, 5), copy->mapToGlobal(QPoint(5, 5)));
+        QCoreApplication::sendEvent(copy, &tip);
+        EXPECT_FALSE(QToolTip::isVisible());
+
+        const char* name = idiom == platform::Idiom::Phone ? "toolbars-phone-no-photo" : "toolbars-tablet-no-photo";
+        grinsley::testing::renderToPng(app->window(), QString::fromLatin1(name));
+        app.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
