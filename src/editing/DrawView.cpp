@@ -24,6 +24,8 @@ const QString centerXKey = QStringLiteral("selectionViewCenterX");
 const QString centerYKey = QStringLiteral("selectionViewCenterY");
 const QString widthKey = QStringLiteral("selectionViewWidth");
 const QString heightKey = QStringLiteral("selectionViewHeight");
+const QString photoCenterXKey = QStringLiteral("selectionPhotoCenterX");
+const QString photoCenterYKey = QStringLiteral("selectionPhotoCenterY");
 
 // A stored number, or 0 when it is missing, not a number or not finite: such values count as absent.
 float storedFloat(const platform::UserDefaults& defaults, const QString& key) {
@@ -39,13 +41,28 @@ DrawView::DrawView(QSizeF size, QGraphicsItem* parent) : QGraphicsObject(parent)
 
 DrawView::~DrawView() = default;
 
+// The photo is fitted to the canvas again; the selection stays over the same part of the photo (its size in
+// points stays as it is).
 void DrawView::setSize(QSizeF size) {
     if (size == _size)
         return;
+    const std::optional<QPointF> pixel = selectionCenterInPhoto();
     prepareGeometryChange();
     _size = size;
+    computeScaleRatio();
+    if (pixel)
+        _selectionView->setCenter(photoToCanvas(*pixel));
+    checkSelectionBounds();
     update();
 }
+
+std::optional<QPointF> DrawView::selectionCenterInPhoto() const {
+    if (!_selectionView || _image.isNull() || !(_scaleRatio > 0))
+        return std::nullopt;
+    return canvasToPhoto(QRectF(_selectionView->center(), QSizeF())).topLeft();
+}
+
+QPointF DrawView::photoToCanvas(QPointF pixel) const { return pixel / qreal(_scaleRatio) + imageOffset(); }
 
 // ---------------------------------------------------------------------------------------------------------
 // Set-up and layout
@@ -235,6 +252,11 @@ void DrawView::saveApplicationState() {
             defaults.setFloat(float(_selectionView->center().y()), centerYKey);
             defaults.setFloat(float(_selectionView->bounds().width()), widthKey);
             defaults.setFloat(float(_selectionView->bounds().height()), heightKey);
+            // Where it is on the photo, so that a canvas of another size puts it over the same part.
+            if (const std::optional<QPointF> pixel = selectionCenterInPhoto()) {
+                defaults.setFloat(float(pixel->x()), photoCenterXKey);
+                defaults.setFloat(float(pixel->y()), photoCenterYKey);
+            }
         } else {
             qCWarning(lcEditing) << "could not save the piece to" << path;
         }
@@ -261,7 +283,10 @@ void DrawView::restoreApplicationState() {
     if (piece.isNull())
         return;
     const float angle = storedFloat(defaults, rotationAngleKey);
-    const QPointF centre(storedFloat(defaults, centerXKey), storedFloat(defaults, centerYKey));
+    QPointF centre(storedFloat(defaults, centerXKey), storedFloat(defaults, centerYKey));
+    const QPointF pixel(storedFloat(defaults, photoCenterXKey), storedFloat(defaults, photoCenterYKey));
+    if (!pixel.isNull() && !_image.isNull())
+        centre = photoToCanvas(pixel);
     const QSizeF size(storedFloat(defaults, widthKey), storedFloat(defaults, heightKey));
 
     _selectionView->setImageSelection(Image(piece.bitmap()));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QGraphicsObject>
 
 #include "platform/Image.h"
@@ -64,6 +66,9 @@ public:
 
     // A rectangle in canvas points as photo pixels.
     QRectF canvasToPhoto(const QRectF& canvas) const;
+    QPointF photoToCanvas(QPointF pixel) const;
+    // The selection's centre in photo pixels; none without a photo.
+    std::optional<QPointF> selectionCenterInPhoto() const;
     // The overlay's frame and its selection region in photo pixels.
     QRectF scaleSelectionFrame() const;
     QRectF scaleSelectedRegion() const;

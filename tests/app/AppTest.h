@@ -18,6 +18,7 @@
 #include "platform/Bundle.h"
 #include "platform/Device.h"
 #include "platform/NavigationController.h"
+#include "platform/UserDefaults.h"
 #include "rating/RatingPrompt.h"
 #include "support/IsolatedTest.h"
 #include "support/TestPhotos.h"
@@ -74,6 +75,13 @@ protected:
         canvas->selectionView()->setCenter({270, 290});
         canvas->selectionView()->setRotationAngle(0.15f);
         canvas->saveApplicationState();
+    }
+
+    // Where the saved selection's centre is on the photo, in photo pixels.
+    static QPointF savedPhotoCenter() {
+        const platform::UserDefaults& defaults = platform::UserDefaults::standard();
+        return {defaults.objectForKey("selectionPhotoCenterX").toDouble(),
+                defaults.objectForKey("selectionPhotoCenterY").toDouble()};
     }
 
     // The title and message of the one alert on screen; empty when there is none or more than one.

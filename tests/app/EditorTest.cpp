@@ -57,7 +57,7 @@ TEST_F(EditorTest, SavedPhotoAndPieceComeBackWithTheirItems) {
     EXPECT_TRUE(editor->hasCurrentImage());
     EXPECT_TRUE(editor->hasSelectedImage());
     EXPECT_EQ(enabled(editor), photoAndPiece);
-    EXPECT_EQ(editor->drawView()->selectionView()->center(), QPointF(270, 290));
+    EXPECT_EQ(*editor->drawView()->selectionCenterInPhoto(), savedPhotoCenter());
     EXPECT_FLOAT_EQ(editor->drawView()->selectionView()->rotationAngle(), 0.15f);
     const QString path = grinsley::testing::renderToPng(app->window(), "editor-phone");
     EXPECT_FALSE(QImage(path).isNull());
@@ -191,7 +191,8 @@ TEST_F(EditorTest, TabletLayoutWithAPhotoAndAPiece) {
     // The saved geometry (from a phone) wins over the tablet's initial frame.
     EXPECT_EQ(editor->drawView()->selectionView()->bounds().size().width(), 132);
     EXPECT_EQ(enabled(editor), photoAndPiece);
-    EXPECT_EQ(editor->drawView()->selectionView()->center(), QPointF(270, 290)); // where it was saved
+    // Over the part of the photo where it was saved, on a canvas of another size.
+    EXPECT_EQ(*editor->drawView()->selectionCenterInPhoto(), savedPhotoCenter());
     const QString path = grinsley::testing::renderToPng(app->window(), "editor-tablet");
     EXPECT_FALSE(QImage(path).isNull());
 }
@@ -246,4 +247,33 @@ TEST_F(EditorTest, ToolbarsLookLikeAPhonesToolbars) {
         app.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
+}
+
+// Turning the window to landscape and back, or restoring on the other layout, keeps the selection over the
+// same part of the photo.
+TEST_F(EditorTest, TheSelectionFollowsThePhoto) {
+    saveStateWithPhotoAndPiece();
+    launch();
+    MoxelViewController* editor = start();
+    const QPointF before = *editor->drawView()->selectionCenterInPhoto();
+    app->window()->resize(780, 390);
+    QCoreApplication::processEvents();
+    const QPointF landscape = *editor->drawView()->selectionCenterInPhoto();
+    EXPECT_NEAR(landscape.x(), before.x(), 1.5);
+    EXPECT_NEAR(landscape.y(), before.y(), 1.5);
+    EXPECT_TRUE(editor->drawView()->bounds().contains(editor->drawView()->selectionView()->center()));
+    app->window()->resize(390, 780);
+    QCoreApplication::processEvents();
+    const QPointF back = *editor->drawView()->selectionCenterInPhoto();
+    EXPECT_NEAR(back.x(), before.x(), 1.5);
+    EXPECT_NEAR(back.y(), before.y(), 1.5);
+
+    platform::Application::shared().enterBackground(); // saves the state
+    app.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    launch(platform::Idiom::Tablet);
+    MoxelViewController* tablet = start();
+    const QPointF restored = *tablet->drawView()->selectionCenterInPhoto();
+    EXPECT_NEAR(restored.x(), before.x(), 1.5);
+    EXPECT_NEAR(restored.y(), before.y(), 1.5);
 }

@@ -268,7 +268,8 @@ TEST_F(DrawViewTest, SavedPieceWithoutGeometryKeepsTheOverlaysOwn) {
     canvas->doCopy();
     canvas->saveApplicationState();
     auto& defaults = platform::UserDefaults::standard();
-    for (const char* key : {"selectionViewCenterX", "selectionViewCenterY", "selectionViewWidth", "selectionViewHeight"})
+    for (const char* key : {"selectionViewCenterX", "selectionViewCenterY", "selectionViewWidth", "selectionViewHeight",
+                            "selectionPhotoCenterX", "selectionPhotoCenterY"})
         defaults.setFloat(0, key);
     DrawView* restored = makeCanvas();
     restored->selectionView()->setCenter({123, 321});
