@@ -30,7 +30,10 @@ MoxelAppDelegate::MoxelAppDelegate() : _window(std::make_unique<QWidget>()) {
     _window->resize(size);
 }
 
-MoxelAppDelegate::~MoxelAppDelegate() = default;
+MoxelAppDelegate::~MoxelAppDelegate() {
+    // The window's last hide must not reach a delegate that is going away.
+    _window->removeEventFilter(&platform::Application::shared());
+}
 
 void MoxelAppDelegate::install() {
     platform::ApplicationDelegate delegate;
@@ -49,6 +52,7 @@ void MoxelAppDelegate::applicationDidFinishLaunching() {
     _window->show();
     _window->raise();
     _window->activateWindow();
+    platform::Application::shared().watchWindow(_window.get());
     RatingPrompt::appLaunched();
 }
 

@@ -28,10 +28,14 @@ const QString photoCenterXKey = QStringLiteral("selectionPhotoCenterX");
 const QString photoCenterYKey = QStringLiteral("selectionPhotoCenterY");
 
 // A stored number, or 0 when it is missing, not a number or not finite: such values count as absent.
-float storedFloat(const platform::UserDefaults& defaults, const QString& key) {
+double storedNumber(const platform::UserDefaults& defaults, const QString& key) {
     bool ok = false;
     const double value = defaults.objectForKey(key).toDouble(&ok);
-    return ok && std::isfinite(value) && std::isfinite(float(value)) ? float(value) : 0.0f;
+    return ok && std::isfinite(value) ? value : 0.0;
+}
+float storedFloat(const platform::UserDefaults& defaults, const QString& key) {
+    const double value = storedNumber(defaults, key);
+    return std::isfinite(float(value)) ? float(value) : 0.0f;
 }
 } // namespace
 
@@ -254,8 +258,8 @@ void DrawView::saveApplicationState() {
             defaults.setFloat(float(_selectionView->bounds().height()), heightKey);
             // Where it is on the photo, so that a canvas of another size puts it over the same part.
             if (const std::optional<QPointF> pixel = selectionCenterInPhoto()) {
-                defaults.setFloat(float(pixel->x()), photoCenterXKey);
-                defaults.setFloat(float(pixel->y()), photoCenterYKey);
+                defaults.setObject(pixel->x(), photoCenterXKey); // doubles: the way back must land where it was
+                defaults.setObject(pixel->y(), photoCenterYKey);
             }
         } else {
             qCWarning(lcEditing) << "could not save the piece to" << path;
@@ -284,7 +288,7 @@ void DrawView::restoreApplicationState() {
         return;
     const float angle = storedFloat(defaults, rotationAngleKey);
     QPointF centre(storedFloat(defaults, centerXKey), storedFloat(defaults, centerYKey));
-    const QPointF pixel(storedFloat(defaults, photoCenterXKey), storedFloat(defaults, photoCenterYKey));
+    const QPointF pixel(storedNumber(defaults, photoCenterXKey), storedNumber(defaults, photoCenterYKey));
     if (!pixel.isNull() && !_image.isNull())
         centre = photoToCanvas(pixel);
     const QSizeF size(storedFloat(defaults, widthKey), storedFloat(defaults, heightKey));

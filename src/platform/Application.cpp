@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QSocketNotifier>
+#include <QWidget>
 #include <QUrl>
 
 Q_LOGGING_CATEGORY(lcPlatform, "grinsley.platform")
@@ -64,6 +65,7 @@ void Application::installQuitSignalHandlers() {
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 #endif
 }
 
@@ -86,6 +88,35 @@ void Application::watchMemoryPressure() {
     connect(_pressure, &QSocketNotifier::activated, this, [this] { receiveMemoryWarning(); });
     connect(_pressure, &QObject::destroyed, [fd] { ::close(fd); });
 #endif
+}
+
+void Application::watchWindow(QWidget* window) {
+    if (window)
+        window->installEventFilter(this);
+}
+
+bool Application::eventFilter(QObject* watched, QEvent* event) {
+    auto* window = qobject_cast<QWidget*>(watched);
+    if (window && window->isWindow()) {
+        switch (event->type()) {
+        case QEvent::WindowStateChange:
+            if (window->isMinimized())
+                enterBackground();
+            else if (window->isVisible())
+                enterForeground();
+            break;
+        case QEvent::Hide:
+            enterBackground();
+            break;
+        case QEvent::Show:
+            if (!window->isMinimized())
+                enterForeground();
+            break;
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void Application::finishLaunching(const QStringList& arguments) {

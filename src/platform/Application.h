@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class QSocketNotifier;
+class QWidget;
 
 namespace grinsley::platform {
 
@@ -36,8 +37,11 @@ public:
 
     // Called once the main window is up: tells the delegate, then hands it the URLs on the command line.
     void finishLaunching(const QStringList& arguments);
-    // SIGTERM and SIGINT quit through the event loop (and so terminate properly); the program's entry calls it.
+    // SIGTERM, SIGINT and SIGHUP (a closed terminal) quit through the event loop, and so terminate properly;
+    // the program's entry calls it.
     void installQuitSignalHandlers();
+    // A desktop's way into the background: the main window minimised or hidden; back when it shows again.
+    void watchWindow(QWidget* window);
 
     // The lifecycle events, as the platform or a test raises them.
     void enterBackground();
@@ -66,6 +70,9 @@ signals:
     void willEnterForeground();
     void willTerminate();
     void didReceiveMemoryWarning();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     Application();

@@ -151,3 +151,21 @@ TEST_F(StartupTest, TheMailNoticeCanAlwaysBeClosed) {
     QCoreApplication::processEvents();
     EXPECT_EQ(onlyAlert(), std::make_pair(QString(), QString())) << "the late answer is not reported";
 }
+
+// On a desktop, minimising the window sends the program to the background (the editing state is saved) and
+// showing it again brings it back.
+TEST_F(StartupTest, MinimisingIsTheBackground) {
+    saveStateWithPhotoAndPiece();
+    launch();
+    start();
+    platform::UserDefaults::standard().removeObjectForKey("currentImage");
+    app->window()->showMinimized();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(platform::Application::shared().isInBackground());
+    EXPECT_TRUE(platform::UserDefaults::standard().hasKey("currentImage")) << "saved on the way out";
+    app->window()->showNormal();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(platform::Application::shared().isInBackground());
+    app->window()->hide();
+    EXPECT_TRUE(platform::Application::shared().isInBackground());
+}
