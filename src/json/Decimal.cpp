@@ -70,7 +70,8 @@ Decimal Decimal::fromParts(u128 m, int exponent, bool negative) {
         m /= 10;
         ++exponent;
     }
-    while (exponent > maxExponent && m * 10 < mantissaLimit) {
+    // m * 10 could pass the top of 128 bits for a 38-digit mantissa: compare before multiplying.
+    while (exponent > maxExponent && m < mantissaLimit / 10) {
         m *= 10;
         --exponent;
     }
@@ -142,6 +143,19 @@ std::optional<Decimal> Decimal::fromString(std::string_view text) {
     }
     if (c != end)
         return std::nullopt;
+    // Bring a too small exponent into range by dropping digits; the rounding below then sees every dropped
+    // digit at once (rounding after each one would carry 1.49 up to 2).
+    while (exponent < minExponent) {
+        sticky = sticky || roundDigit > 0;
+        if (m == 0) { // everything is dropped already: what is left is far below half a unit
+            roundDigit = 0;
+            exponent = minExponent;
+            break;
+        }
+        roundDigit = int(m % 10);
+        m /= 10;
+        ++exponent;
+    }
     // Round half to even on the first dropped digit.
     if (roundDigit > 5 || (roundDigit == 5 && (sticky || (m & 1)))) {
         ++m;
@@ -149,16 +163,6 @@ std::optional<Decimal> Decimal::fromString(std::string_view text) {
             m /= 10;
             ++exponent;
         }
-    }
-    if (m == 0)
-        return Decimal();
-    // Bring a too small exponent into range by dropping digits, rounding as before.
-    while (exponent < minExponent && m != 0) {
-        const int dropped = int(m % 10);
-        m /= 10;
-        ++exponent;
-        if (dropped > 5 || (dropped == 5 && (m & 1)))
-            ++m;
     }
     if (m == 0)
         return Decimal();

@@ -39,6 +39,29 @@ TEST(Decimal, RangeLimits) {
     EXPECT_FALSE(Decimal::fromString("e5"));
 }
 
+// Just past the top, scaling a 38-digit mantissa up must not wrap around 128 bits into a wrong number.
+TEST(Decimal, JustBeyondTheTopIsRefused) {
+    for (const char* text : {"4e165", "6.9e166", "-3.41e165", "1e165", "34028236692093846346337460743176821146e128"})
+        EXPECT_FALSE(Decimal::fromString(text)) << text;
+    EXPECT_FALSE(Decimal::fromDouble(4e165));
+    EXPECT_EQ(Decimal::fromString("9e164")->toString(), "9" + std::string(164, '0'));
+    EXPECT_TRUE(Decimal::fromString("9.9999999999999999999999999999999999999e164"));
+}
+
+// Just below the bottom, the dropped digits round once, half to even, never digit by digit.
+TEST(Decimal, JustBelowTheBottomRoundsOnce) {
+    const auto same = [](const char* a, const char* b) { return *Decimal::fromString(a) == *Decimal::fromString(b); };
+    EXPECT_TRUE(same("1.49e-128", "1e-128"));
+    EXPECT_TRUE(same("1.5e-128", "2e-128"));
+    EXPECT_TRUE(same("2.5e-128", "2e-128"));
+    EXPECT_TRUE(same("2.51e-128", "3e-128"));
+    EXPECT_TRUE(same("1.449999e-127", "1.4e-127"));
+    EXPECT_TRUE(same("5.1e-129", "1e-128"));
+    EXPECT_EQ(Decimal::fromString("5e-129")->toString(), "0");
+    EXPECT_EQ(Decimal::fromString("4.9999e-129")->toString(), "0");
+    EXPECT_EQ(Decimal::fromString("1e-999999")->toString(), "0");
+}
+
 TEST(Decimal, ViewsAndEquality) {
     EXPECT_EQ(*Decimal::fromString("100"), Decimal(100));
     EXPECT_EQ(*Decimal::fromString("1.0"), Decimal(1));

@@ -57,7 +57,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Failure{"1e+", 2, {"No digits after exponent"}},
                       Failure{".5", 3, {"Unrecognised leading character"}},
                       Failure{"[-01]", 3, {"Leading 0 disallowed in number", nested}},
-                      Failure{"1e999", 2, {"Failed creating decimal instance"}}),
+                      Failure{"1e999", 2, {"Failed creating decimal instance"}},
+                      Failure{"4e165", 2, {"Failed creating decimal instance"}},
+                      Failure{"-3.41e165", 2, {"Failed creating decimal instance"}}),
     caseName);
 
 INSTANTIATE_TEST_SUITE_P(
