@@ -36,6 +36,9 @@ struct Store {
     std::optional<qint64> lastPageViewTime;
     int maxSessions = TallySession::DEFAULT_MAX_SESSIONS;
     std::function<void()> endOfSessionSender;
+    // Where the current session is saved, found once per session creation: the save after every recorded
+    // event should not ask for the folder and look for the older file name each time.
+    QString currentPath;
 };
 Store& store() {
     static Store s;
@@ -116,6 +119,7 @@ std::unique_ptr<TallySession> TallySession::readCurrentSessionFile() {
 TallySession* TallySession::createActiveTallySession(const QString& apiKey, const QString& appVersion) {
     QMutexLocker lock(&storeMutex());
     store().apiKey = apiKey;
+    store().currentPath = currentSessionFilePath();
     removeUnfinishedWrites();
     if (std::unique_ptr<TallySession> former = readCurrentSessionFile()) {
         former->_crashed = true;
@@ -333,7 +337,8 @@ void TallySession::saveToDisk() const {
     TallyUtil::log("Tally: Saving session with startTime[%1]", TallyUtil::describeTime(_startTime));
     // Safe against the process being killed, which is what the current session must survive; flushing to the
     // disk on every recorded event would cost milliseconds each.
-    platform::AtomicFile::write(currentSessionFilePath(), archive(), platform::AtomicFile::Durability::ProcessCrash);
+    const QString path = store().currentPath.isEmpty() ? currentSessionFilePath() : store().currentPath;
+    platform::AtomicFile::write(path, archive(), platform::AtomicFile::Durability::ProcessCrash);
 }
 
 void TallySession::pauseSession() {
