@@ -84,17 +84,25 @@ bool MailComposer::canSendMail() { return transport().canSendMail(); }
 MailComposer::MailComposer(QWidget* parent) : ViewController(parent) {}
 
 void MailComposer::viewDidLoad() {
-    setAutoFillBackground(true);
-    setStyleSheet(QStringLiteral("background: rgba(0,0,0,200); color: white; font-size: 16px;"));
+    // The notice dims the whole screen and holds its text and its button in the middle.
+    setObjectName(QStringLiteral("mailComposer"));
+    setAttribute(Qt::WA_StyledBackground);
+    setStyleSheet(QStringLiteral("#mailComposer { background: rgba(0,0,0,200); }"
+                                 "QLabel { color: white; font-size: 16px; background: transparent; }"));
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 24, 24, 24);
+    layout->addStretch();
     _status = new QLabel(this);
     _status->setAlignment(Qt::AlignCenter);
     _status->setWordWrap(true);
+    // Room for a wrapped subject: the text only arrives once the notice is on screen.
+    _status->setMinimumHeight(_status->fontMetrics().lineSpacing() * 4);
     layout->addWidget(_status);
     // Some mail programs keep the hand-over waiting as long as they run: the notice must never trap the user.
     _close = new QPushButton(tr("Close"), this);
     _close->setObjectName(QStringLiteral("mailClose"));
-    _close->setStyleSheet(QStringLiteral("background: #555; border-radius: 8px; min-height: 40px; padding: 0 24px;"));
+    _close->setStyleSheet(QStringLiteral("background: #555; color: white; font-size: 16px; border-radius: 8px;"
+                                         " min-height: 40px; padding: 0 24px;"));
     connect(_close, &QPushButton::clicked, this, [this] { finish(MailComposeResult::Cancelled); });
     layout->addWidget(_close, 0, Qt::AlignHCenter);
     layout->addStretch();

@@ -145,6 +145,7 @@ TEST_F(StartupTest, TheMailNoticeCanAlwaysBeClosed) {
     ASSERT_TRUE(composer);
     ASSERT_TRUE(QTest::qWaitFor([&] { return bool(mail.pending); }, 5000));
     ASSERT_TRUE(composer->closeButton());
+    grinsley::testing::renderToPng(app->window(), "mail-notice");
     QTest::mouseClick(composer->closeButton(), Qt::LeftButton);
     EXPECT_TRUE(QTest::qWaitFor([&] { return app->startupViewController()->modalViewController() == nullptr; }, 5000));
     mail.pending(platform::MailComposeResult::Failed);
