@@ -58,6 +58,7 @@ TEST_F(TallyAPITest, PauseRuleAtTenSeconds) {
 
     waitForUploads();
     TallyAPI::pauseSession();
+    waitForUploads(); // the pause's own upload, so the last report is the new session's
     clock.advance(10001);
     TallyAPI::resumeSession();
     EXPECT_NE(currentSerial(), first);
