@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ make pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools libgl-dev libxkbcommon-dev
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools libgl-dev libxkbcommon-dev libjpeg-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev libcpp-httplib-dev
   rapidjson-dev nlohmann-json3-dev clang libclang-rt-dev
   xvfb xauth xdg-utils

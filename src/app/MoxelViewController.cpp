@@ -2,11 +2,14 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QPainter>
 #include <QToolBar>
+#include <QTimer>
 #include <QToolButton>
 
+#include <cmath>
 #include <thread>
 
 #include "analytics/TallyAPI.h"
@@ -21,6 +24,7 @@
 #include "editing/SelectionView.h"
 #include "platform/ActionSheet.h"
 #include "platform/ActivityIndicator.h"
+#include "platform/AlertView.h"
 #include "platform/Bundle.h"
 #include "platform/Device.h"
 #include "platform/MailComposer.h"
@@ -424,32 +428,78 @@ void MoxelViewController::openButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Open"));
     if (!_picker) {
         _picker = new platform::PhotoPicker(this);
-        _picker->didFinishPickingMedia = [this](platform::PhotoPicker* picker, const platform::Image& photo) {
-            imagePickerControllerDidFinishPickingMedia(picker, photo);
-        };
+        _picker->didFinishPickingFile = [this](platform::PhotoPicker*, const QString& path) { openPhotoFile(path); };
     }
     _picker->show(window());
 }
 
 void MoxelViewController::imagePickerControllerDidFinishPickingMedia(platform::PhotoPicker*, const platform::Image& photo) {
+    // Every photo goes through the resize, which also turns it upright.
+    loadInBackground({}, [photo](int limit) {
+        platform::PhotoFile::Result result;
+        result.photo = imageresize::resizedImage(photo, validSize(photo.size(), limit), imageresize::High);
+        return result;
+    });
+}
+
+bool MoxelViewController::openPhotoFile(const QString& path) {
+    return loadInBackground(path, [path](int limit) {
+        return platform::PhotoFile::readUpright(path, [limit](QSizeF upright) {
+            const QSizeF valid = validSize(upright, limit);
+            return QSize(int(std::ceil(valid.width())), int(std::ceil(valid.height())));
+        });
+    });
+}
+
+// One photo at a time. Everything from the file on runs on a worker; a read that never returns is given up
+// after a while, so that Open works again, and its late answer is dropped.
+bool MoxelViewController::loadInBackground(const QString& path,
+                                           std::function<platform::PhotoFile::Result(int limit)> work) {
     if (_isLoadingImage)
-        return;
+        return false;
     TallyAPI::logEvent(QStringLiteral("Picked image"));
     _isLoadingImage = true;
+    const quint64 load = ++_loadGeneration;
     disableAllEditingToolbarItems();
     startActivityIndicator();
     // The limit is read here: the device kind comes from the screen, which only the main thread may ask.
     const int limit = maxImageSize();
     QPointer<MoxelViewController> self(this);
-    std::thread([self, photo, limit] {
-        // Every photo goes through the resize, which also turns it upright.
-        const platform::Image upright =
-            imageresize::resizedImage(photo, validSize(photo.size(), limit), imageresize::High);
-        platform::MainThread::post([self, upright] {
-            if (self)
-                self->displayLoadedImage(upright);
+    std::thread([self, path, load, limit, work = std::move(work)] {
+        platform::PhotoFile::Result result = work(limit);
+        platform::MainThread::post([self, path, load, result] {
+            if (self && self->_loadGeneration == load)
+                self->finishLoading(path, result);
         });
     }).detach();
+    QTimer::singleShot(intakeTimeoutMs, this, [this, path, load] {
+        if (_isLoadingImage && _loadGeneration == load) {
+            ++_loadGeneration;
+            platform::PhotoFile::Result late;
+            late.failure = platform::PhotoFile::Failure::Unreadable;
+            late.detail = tr("it took too long");
+            finishLoading(path, late);
+        }
+    });
+    return true;
+}
+
+void MoxelViewController::finishLoading(const QString& path, const platform::PhotoFile::Result& result) {
+    if (result.ok() && !result.photo.isNull()) {
+        displayLoadedImage(result.photo);
+        return;
+    }
+    // Nothing of the user's changes: the photo, the piece and Undo stay as they were.
+    _isLoadingImage = false;
+    stopActivityIndicator();
+    updateToolbarItemsForInitialState();
+    _undoItem->setEnabled(!_drawView->previousImage().isNull());
+    const QString name = path.isEmpty() ? tr("The photo") : QStringLiteral("\u201C%1\u201D").arg(QFileInfo(path).fileName());
+    platform::PhotoFile::Result failure = result;
+    if (failure.ok()) // a photo that came out empty
+        failure.failure = platform::PhotoFile::Failure::Damaged;
+    const QString reason = platform::PhotoFile::describe(failure);
+    platform::AlertView(tr("Cannot Open Photo"), tr("%1 %2.").arg(name, reason), tr("OK")).show();
 }
 
 void MoxelViewController::displayLoadedImage(const platform::Image& photo) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include <QPointer>
@@ -7,6 +8,7 @@
 #include "app/ChildViewControllerSupport.h"
 #include "editing/PopupMenuSupport.h"
 #include "platform/ActionSheet.h"
+#include "platform/PhotoFile.h"
 #include "platform/Popover.h"
 #include "platform/ViewController.h"
 
@@ -81,6 +83,11 @@ public:
     // Halves both sides until the area is under the limit (the limit itself is not allowed).
     static QSizeF validSize(QSizeF size, int limit);
     void imagePickerControllerDidFinishPickingMedia(platform::PhotoPicker* picker, const platform::Image& photo);
+    // A photo file, by the same way: read, shrunk and turned upright on a worker; an alert that names the file
+    // and the reason when it cannot be opened. False when another photo is still loading.
+    bool openPhotoFile(const QString& path);
+    // How long a read may take before it is given up.
+    static inline int intakeTimeoutMs = 30000;
     void displayLoadedImage(const platform::Image& photo);
     void startActivityIndicator();
     void stopActivityIndicator();
@@ -152,6 +159,8 @@ private:
     // The toolbar button of an item (the editor itself when no bar shows it).
     QWidget* widgetForItem(QAction* item) const;
     void layoutCanvas();
+    bool loadInBackground(const QString& path, std::function<platform::PhotoFile::Result(int limit)> work);
+    void finishLoading(const QString& path, const platform::PhotoFile::Result& result);
 
     QString _interfaceFile;
     QToolBar* _topToolbar = nullptr;
@@ -171,6 +180,7 @@ private:
     QAction* _clearItem = nullptr;
     QAction* _helpItem = nullptr;
     bool _isLoadingImage = false;
+    quint64 _loadGeneration = 0; // which load an answer from the worker belongs to
     platform::ActivityIndicator* _activityIndicator = nullptr; // child widget while loading
     platform::PhotoPicker* _picker = nullptr;                  // child object
     // Not owned: the transient child screens on view now.

@@ -7,7 +7,6 @@
 
 #include "platform/Bundle.h"
 #include "platform/Directories.h"
-#include "platform/ImageCodec.h"
 
 namespace grinsley::platform {
 
@@ -44,11 +43,8 @@ void PhotoPicker::show(QWidget* window) {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     _dialog = dialog;
     connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& path) {
-        const Image photo = ImageCodec::decodeFile(path);
-        if (!photo.isNull() && didFinishPickingMedia)
-            didFinishPickingMedia(this, photo);
-        else if (photo.isNull() && didCancel)
-            didCancel(this); // not a readable photo: as if nothing was picked
+        if (didFinishPickingFile)
+            didFinishPickingFile(this, path);
     });
     connect(dialog, &QFileDialog::rejected, this, [this] {
         if (didCancel)

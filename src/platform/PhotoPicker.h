@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QPointer>
 
-#include "platform/Image.h"
+#include <QString>
 
 class QFileDialog;
 class QWidget;
@@ -13,11 +13,11 @@ class QWidget;
 namespace grinsley::platform {
 
 // The photo library: a file dialog on the user's Pictures folder, or on the bundled sample photos when
-// Pictures holds none. Picking hands the delegate the photo as stored, orientation tag and all.
+// Pictures holds none. Picking hands the delegate the file's path; reading it is the caller's (slow) work.
 class PhotoPicker : public QObject {
     Q_OBJECT
 public:
-    std::function<void(PhotoPicker*, const Image&)> didFinishPickingMedia;
+    std::function<void(PhotoPicker*, const QString& path)> didFinishPickingFile;
     std::function<void(PhotoPicker*)> didCancel;
 
     explicit PhotoPicker(QObject* parent = nullptr);

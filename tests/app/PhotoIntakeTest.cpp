@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QFile>
 
@@ -92,4 +94,45 @@ TEST_F(PhotoIntakeTest, PhotoAndPiecePlacedBeforeQuittingComeBack) {
 TEST_F(PhotoIntakeTest, PickerStartsInPicturesOrTheSamples) {
     const QString folder = platform::PhotoPicker::startFolder();
     EXPECT_TRUE(QFile::exists(folder + "/Sample1.jpg")); // Pictures is empty in a fresh home
+}
+
+// A photo file opens through the worker, shrunk and upright, like a picked one.
+TEST_F(PhotoIntakeTest, APhotoFileOpensUpright) {
+    launch();
+    MoxelViewController* editor = start();
+    const QString file = home() + "/camera.jpg";
+    ASSERT_TRUE(grinsley::testing::writeQuadrantJpeg(file, {1600, 1200}, 6));
+    ASSERT_TRUE(editor->openPhotoFile(file));
+    EXPECT_TRUE(editor->isLoadingImage());
+    EXPECT_FALSE(editor->openPhotoFile(file)) << "one at a time";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editor->isLoadingImage(); }, 5000));
+    EXPECT_EQ(editor->drawView()->currentImage().pixelSize(), QSize(600, 800));
+    EXPECT_TRUE(platform::AlertView::visibleAlerts().isEmpty());
+}
+
+// A file that is no photo (here a named pipe, which would block a read for ever) gets an alert naming it and
+// the reason; the photo, the piece and Undo stay as they were.
+TEST_F(PhotoIntakeTest, AFileThatCannotBeOpenedSaysWhyAndChangesNothing) {
+    launch();
+    MoxelViewController* editor = start();
+    editor->imagePickerControllerDidFinishPickingMedia(nullptr, platform::Bundle::imageNamed("Sample1", "jpg"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editor->isLoadingImage(); }, 5000));
+    editor->copyItem()->trigger();
+    editor->pasteItem()->trigger();
+    const QImage photo = editor->drawView()->currentImage().bitmap();
+    const QImage piece = editor->drawView()->selectionView()->imageSelection().bitmap();
+    ASSERT_TRUE(editor->undoItem()->isEnabled());
+
+    const QString pipe = home() + "/Holiday.jpg";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    ASSERT_TRUE(editor->openPhotoFile(pipe));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editor->isLoadingImage(); }, 5000));
+    EXPECT_EQ(onlyAlert(), std::pair(QStringLiteral("Cannot Open Photo"),
+                                     QString::fromUtf8("\u201CHoliday.jpg\u201D is not a regular file.")));
+    EXPECT_EQ(editor->drawView()->currentImage().bitmap(), photo);
+    EXPECT_EQ(editor->drawView()->selectionView()->imageSelection().bitmap(), piece);
+    EXPECT_TRUE(editor->undoItem()->isEnabled());
+    EXPECT_TRUE(editor->pasteItem()->isEnabled());
+    EXPECT_TRUE(editor->openItem()->isEnabled());
+    EXPECT_EQ(editor->activityIndicator(), nullptr);
 }

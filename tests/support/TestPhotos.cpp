@@ -1,8 +1,15 @@
 #include "TestPhotos.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
 #include <QBuffer>
+#include <QFile>
 #include <QImageWriter>
 #include <QPainter>
+
+#include <jpeglib.h>
 
 namespace grinsley::testing {
 
@@ -23,6 +30,16 @@ QImage quadrantPhoto(QSize size) {
     return image;
 }
 
+namespace {
+// APP1's payload: "Exif\0\0", a little-endian TIFF header, one IFD with the orientation tag (0x0112, SHORT).
+QByteArray exifPayload(int exifOrientation) {
+    QByteArray tiff("II*\0\x08\0\0\0", 8);
+    const char ifd[] = {1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, char(exifOrientation), 0, 0, 0, 0, 0, 0, 0};
+    tiff.append(ifd, sizeof ifd);
+    return QByteArray("Exif\0\0", 6) + tiff;
+}
+} // namespace
+
 QByteArray jpegWithExifOrientation(const QImage& image, int exifOrientation) {
     QByteArray jpeg;
     QBuffer buffer(&jpeg);
@@ -30,11 +47,7 @@ QByteArray jpegWithExifOrientation(const QImage& image, int exifOrientation) {
     QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(95);
     writer.write(image);
-    // APP1: "Exif\0\0", a little-endian TIFF header, one IFD with the orientation tag (0x0112, SHORT).
-    QByteArray tiff("II*\0\x08\0\0\0", 8);
-    const char ifd[] = {1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, char(exifOrientation), 0, 0, 0, 0, 0, 0, 0};
-    tiff.append(ifd, sizeof ifd);
-    QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
+    const QByteArray payload = exifPayload(exifOrientation);
     const int length = int(payload.size()) + 2;
     QByteArray segment("\xFF\xE1", 2);
     segment.append(char(length >> 8));
@@ -52,6 +65,51 @@ QImage gradientPhoto(QSize size) {
                            (x + y) * 255 / qMax(1, size.width() + size.height() - 2));
     }
     return image;
+}
+
+bool writeQuadrantJpeg(const QString& path, QSize size, int exifOrientation, bool cmyk) {
+    FILE* file = std::fopen(QFile::encodeName(path).constData(), "wb");
+    if (!file)
+        return false;
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, file);
+    cinfo.image_width = JDIMENSION(size.width());
+    cinfo.image_height = JDIMENSION(size.height());
+    cinfo.input_components = cmyk ? 4 : 3;
+    cinfo.in_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    if (exifOrientation > 0) {
+        const QByteArray payload = exifPayload(exifOrientation);
+        jpeg_write_marker(&cinfo, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(payload.constData()),
+                          unsigned(payload.size()));
+    }
+    std::vector<JSAMPLE> row(size_t(size.width()) * size_t(cinfo.input_components));
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const int y = int(cinfo.next_scanline);
+        for (int x = 0; x < size.width(); ++x) {
+            const QColor c = quadrantColour((y >= size.height() / 2 ? 2 : 0) + (x >= size.width() / 2 ? 1 : 0));
+            JSAMPLE* px = &row[size_t(x) * size_t(cinfo.input_components)];
+            if (cmyk) { // inverted, as the common editors write CMYK JPEGs: each channel times K gives RGB
+                const int k = std::max({c.red(), c.green(), c.blue(), 1});
+                px[0] = JSAMPLE(c.red() * 255 / k);
+                px[1] = JSAMPLE(c.green() * 255 / k);
+                px[2] = JSAMPLE(c.blue() * 255 / k);
+                px[3] = JSAMPLE(k);
+            } else {
+                px[0] = JSAMPLE(c.red()), px[1] = JSAMPLE(c.green()), px[2] = JSAMPLE(c.blue());
+            }
+        }
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return std::fclose(file) == 0;
 }
 
 int channelDistance(QRgb a, QRgb b) {

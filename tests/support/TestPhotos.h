@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
+#include <QString>
 
 namespace grinsley::testing {
 
@@ -13,6 +14,10 @@ QColor quadrantColour(int quadrant); // 0 top left, 1 top right, 2 bottom left, 
 
 // JPEG bytes of the image with an EXIF orientation (1 to 8) in an APP1 segment, as a camera writes them.
 QByteArray jpegWithExifOrientation(const QImage& image, int exifOrientation);
+
+// Writes a quadrant photo as a JPEG row by row with the system codec, never holding the whole bitmap: big
+// photos cost no memory. CMYK as the common editors write it (inverted, with an Adobe marker).
+bool writeQuadrantJpeg(const QString& path, QSize size, int exifOrientation = 0, bool cmyk = false);
 
 // A smooth, everywhere-different photo: neighbouring pixels are close, distant ones differ.
 QImage gradientPhoto(QSize size);

@@ -1,0 +1,222 @@
+#include "PhotoFile.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <sys/stat.h>
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QFile>
+#include <QImageReader>
+
+namespace grinsley::platform {
+
+namespace {
+
+Orientation orientationOf(QImageIOHandler::Transformations t) {
+    switch (int(t)) {
+    case QImageIOHandler::TransformationMirror:
+        return Orientation::UpMirrored;
+    case QImageIOHandler::TransformationRotate180:
+        return Orientation::Down;
+    case QImageIOHandler::TransformationFlip:
+        return Orientation::DownMirrored;
+    case QImageIOHandler::TransformationFlipAndRotate90:
+        return Orientation::LeftMirrored;
+    case QImageIOHandler::TransformationRotate90:
+        return Orientation::Right;
+    case QImageIOHandler::TransformationMirrorAndRotate90:
+        return Orientation::RightMirrored;
+    case QImageIOHandler::TransformationRotate270:
+        return Orientation::Left;
+    default:
+        return Orientation::Up;
+    }
+}
+
+PhotoFile::Result failed(PhotoFile::Failure failure, QString detail = {}) {
+    PhotoFile::Result result;
+    result.failure = failure;
+    result.detail = std::move(detail);
+    return result;
+}
+
+// A JPEG cut short still decodes (the codec greys out what is missing); it is whole when an end-of-image marker
+// follows its last scan. Markers cannot hide inside a scan, where every 0xFF byte is stuffed.
+bool jpegIsComplete(const QByteArray& data) {
+    // The usual case, found without a pass over the whole file: the marker ends it (padding aside).
+    qsizetype end = data.size();
+    while (end > 2 && end > data.size() - 64 && data[end - 1] == '\0')
+        --end;
+    if (end >= 2 && QByteArrayView(data).sliced(end - 2, 2) == QByteArrayView("\xFF\xD9", 2))
+        return true;
+    const qsizetype lastScan = data.lastIndexOf(QByteArrayView("\xFF\xDA", 2));
+    if (lastScan < 0)
+        return false;
+    return data.indexOf(QByteArrayView("\xFF\xD9", 2), lastScan) >= 0;
+}
+
+int bytesPerPixel(QImage::Format format) {
+    const int depth = QImage::toPixelFormat(format).bitsPerPixel();
+    return depth > 32 ? depth / 8 : 4; // everything narrower is widened to 32 bits here
+}
+
+QSize divided(QSize size, int by) {
+    return {(size.width() + by - 1) / by, (size.height() + by - 1) / by}; // as the codec rounds a reduced decode
+}
+
+} // namespace
+
+int PhotoFile::reductionFor(QSize stored, QSize wanted) {
+    int reduction = 1;
+    for (int next : {2, 4, 8}) {
+        const QSize reduced = divided(stored, next);
+        if (reduced.width() < wanted.width() || reduced.height() < wanted.height())
+            break;
+        reduction = next;
+    }
+    return reduction;
+}
+
+QImage PhotoFile::upright(const QImage& stored, Orientation orientation) {
+    switch (orientation) {
+    case Orientation::Up:
+        return stored;
+    case Orientation::Down:
+        return stored.mirrored(true, true);
+    case Orientation::UpMirrored:
+        return stored.mirrored(true, false);
+    case Orientation::DownMirrored:
+        return stored.mirrored(false, true);
+    default:
+        break;
+    }
+    // The sideways tags: out(x, y) takes in(sx, sy) with the roles of the axes exchanged.
+    const QImage in = stored.depth() == 32 ? stored : stored.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const int w = in.width();
+    const int h = in.height();
+    QImage out(h, w, in.format());
+    if (out.isNull())
+        return {};
+    const auto* src = reinterpret_cast<const quint32*>(in.constBits());
+    const qsizetype stride = in.bytesPerLine() / 4;
+    for (int y = 0; y < w; ++y) {
+        auto* row = reinterpret_cast<quint32*>(out.scanLine(y));
+        for (int x = 0; x < h; ++x) {
+            int sx, sy;
+            switch (orientation) {
+            case Orientation::Right: // a quarter turn clockwise
+                sx = y, sy = h - 1 - x;
+                break;
+            case Orientation::Left: // a quarter turn anticlockwise
+                sx = w - 1 - y, sy = x;
+                break;
+            case Orientation::LeftMirrored: // across the main diagonal
+                sx = y, sy = x;
+                break;
+            default: // RightMirrored: across the other diagonal
+                sx = w - 1 - y, sy = h - 1 - x;
+                break;
+            }
+            row[x] = src[sy * stride + sx];
+        }
+    }
+    return out;
+}
+
+PhotoFile::Result PhotoFile::readUpright(const QString& path, const TargetSize& target) {
+    // Only a regular file is opened: a pipe or a device could keep a read waiting for ever.
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return failed(Failure::Unreadable, QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISREG(info.st_mode))
+        return failed(Failure::NotRegular);
+    if (info.st_size == 0)
+        return failed(Failure::Empty);
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return failed(Failure::Unreadable, file.errorString());
+    // Mapped, not read: the file's pages are the system's to drop, and the scan for the end marker is free.
+    QByteArray data;
+    if (uchar* mapped = file.map(0, file.size()))
+        data = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), file.size());
+    else
+        data = file.readAll();
+    if (data.isEmpty())
+        return failed(Failure::Unreadable, file.errorString());
+
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(false);
+    if (!reader.canRead())
+        return failed(Failure::NotAnImage);
+    const bool jpeg = reader.format() == "jpeg";
+    const QSize stored = reader.size();
+    if (!stored.isValid() || stored.isEmpty())
+        return failed(Failure::Damaged);
+    const qint64 claimed = qint64(stored.width()) * stored.height();
+    const QString pixels = QStringLiteral("%1 x %2").arg(stored.width()).arg(stored.height());
+    if (claimed > maxClaimedPixels)
+        return failed(Failure::TooLarge, pixels);
+
+    const Orientation orientation = orientationOf(reader.transformation());
+    const bool sideways = Image::isTransposed(orientation);
+    const QSize uprightWanted = target(QSizeF(sideways ? stored.transposed() : stored));
+    if (uprightWanted.isEmpty())
+        return failed(Failure::Damaged);
+    const QSize wanted = sideways ? uprightWanted.transposed() : uprightWanted;
+
+    const int reduction = reader.supportsOption(QImageIOHandler::ScaledSize) ? reductionFor(stored, wanted) : 1;
+    const QSize decoded = divided(stored, reduction);
+    if (qint64(decoded.width()) * decoded.height() * bytesPerPixel(reader.imageFormat()) > maxDecodedBytes)
+        return failed(Failure::TooLarge, pixels);
+    // Our own bound above is the one that counts; the codec's default one is lower than a 48 MP PNG.
+    if (QImageReader::allocationLimit() < int(maxDecodedBytes >> 20) + 16)
+        QImageReader::setAllocationLimit(int(maxDecodedBytes >> 20) + 16);
+    if (reduction > 1)
+        reader.setScaledSize(decoded);
+
+    QImage bitmap = reader.read();
+    if (bitmap.isNull())
+        return failed(Failure::Damaged, reader.errorString());
+    if (jpeg && !jpegIsComplete(data))
+        return failed(Failure::Damaged);
+
+    // Opaque photos stay unpremultiplied until the end: premultiplying them is a copy that changes nothing.
+    if (bitmap.depth() != 32 || bitmap.format() == QImage::Format_Indexed8)
+        bitmap = bitmap.convertToFormat(bitmap.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                                  : QImage::Format_RGB32);
+    if (bitmap.size() != wanted)
+        bitmap = bitmap.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage turned = upright(bitmap, orientation);
+    if (turned.isNull())
+        return failed(Failure::TooLarge, pixels);
+    Result result;
+    result.photo = Image(turned.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    return result;
+}
+
+QString PhotoFile::describe(const Result& result) {
+    switch (result.failure) {
+    case Failure::None:
+        return {};
+    case Failure::NotRegular:
+        return QCoreApplication::translate("PhotoFile", "is not a regular file");
+    case Failure::Unreadable:
+        return QCoreApplication::translate("PhotoFile", "cannot be read (%1)").arg(result.detail);
+    case Failure::Empty:
+        return QCoreApplication::translate("PhotoFile", "is empty");
+    case Failure::NotAnImage:
+        return QCoreApplication::translate("PhotoFile", "is not a photo Grinsley can read");
+    case Failure::Damaged:
+        return QCoreApplication::translate("PhotoFile", "is damaged or incomplete");
+    case Failure::TooLarge:
+        return QCoreApplication::translate("PhotoFile", "is too large to open (%1 pixels)").arg(result.detail);
+    }
+    return {};
+}
+
+} // namespace grinsley::platform
