@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <sys/stat.h>
 
 #include <QBuffer>
@@ -174,8 +175,8 @@ PhotoFile::Result PhotoFile::readUpright(const QString& path, const TargetSize& 
     if (qint64(decoded.width()) * decoded.height() * bytesPerPixel(reader.imageFormat()) > maxDecodedBytes)
         return failed(Failure::TooLarge, pixels);
     // Our own bound above is the one that counts; the codec's default one is lower than a 48 MP PNG.
-    if (QImageReader::allocationLimit() < int(maxDecodedBytes >> 20) + 16)
-        QImageReader::setAllocationLimit(int(maxDecodedBytes >> 20) + 16);
+    static std::once_flag raised;
+    std::call_once(raised, [] { QImageReader::setAllocationLimit(int(maxDecodedBytes >> 20) + 16); });
     if (reduction > 1)
         reader.setScaledSize(decoded);
 
