@@ -1,5 +1,7 @@
 #include "SelectionView.h"
 
+#include <QGraphicsScene>
+
 #include <cmath>
 
 #include <QFocusEvent>
@@ -421,6 +423,13 @@ void SelectionView::showCopyPasteMenu(QPointF p) {
     platform::EditMenu& menu = platform::EditMenu::shared();
     menu.setTargetRect(QRectF(p, QSizeF(0, 0)), this, this);
     menu.setMenuVisible(true, true);
+    // The menu takes the pointer: the release of this press goes to it. End the press here, or the scene
+    // keeps this overlay as the pointer's grabber and the next drag is read as the old press.
+    if (menu.isMenuVisible()) {
+        touchesEnded();
+        if (scene() && scene()->mouseGrabberItem() == this)
+            ungrabMouse();
+    }
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QMenu>
 #include <QToolBar>
 #include <QToolTip>
 
@@ -276,4 +277,46 @@ TEST_F(EditorTest, TheSelectionFollowsThePhoto) {
     const QPointF restored = *tablet->drawView()->selectionCenterInPhoto();
     EXPECT_NEAR(restored.x(), before.x(), 1.5);
     EXPECT_NEAR(restored.y(), before.y(), 1.5);
+}
+
+// Holding still opens the menu; the release then goes to the menu, not the overlay. Once the menu is closed a
+// drag must move the selection, and the menu must not come back on its own. Events go through the window, as
+// a real pointer's do, so the menu's popup sees them first.
+TEST_F(EditorTest, AfterTheMenuADragMovesTheSelection) {
+    launch();
+    MoxelViewController* editor = start();
+    editor->drawView()->setCurrentImage(platform::Image(grinsley::testing::gradientPhoto({300, 300})));
+    editor->updateToolbarItemsForInitialState();
+    if (editor->currentTextBubbleController())
+        editor->closeChildViewController(editor->currentTextBubbleController());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    SelectionView* overlay = editor->drawView()->selectionView();
+    MainScrollView* scroll = editor->scrollView();
+    QWindow* window = app->window()->windowHandle();
+    const auto inWindow = [&](QPointF overlayPoint) {
+        return scroll->viewport()->mapTo(app->window(), scroll->mapFromScene(overlay->mapToScene(overlayPoint)));
+    };
+    platform::EditMenu& menu = platform::EditMenu::shared();
+    for (const bool escape : {true, false}) {
+        const QPoint at = inWindow(QPointF(60, 100));
+        QTest::mousePress(window, Qt::LeftButton, {}, at);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return menu.isMenuVisible(); }, 3000));
+        QTest::mouseRelease(window, Qt::LeftButton, {}, at);
+        if (escape)
+            QTest::keyClick(menu.menu(), Qt::Key_Escape);
+        else
+            QTest::mouseClick(menu.menu()->windowHandle(), Qt::LeftButton, {},
+                              menu.menu()->actionGeometry(menu.action(EditAction::Copy)).center());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !menu.isMenuVisible(); }, 1000));
+
+        const QPointF before = overlay->center();
+        const QPoint from = inWindow(QPointF(60, 100));
+        QTest::mousePress(window, Qt::LeftButton, {}, from);
+        QTest::mouseMove(window, from + QPoint(10, 0));
+        QTest::mouseMove(window, from + QPoint(30, 0));
+        QTest::mouseRelease(window, Qt::LeftButton, {}, from + QPoint(30, 0));
+        EXPECT_NEAR(overlay->center().x(), before.x() + 30, 0.5) << (escape ? "after Escape" : "after Copy");
+        QTest::qWait(int(SelectionView::menuDelay.count()) + 200);
+        EXPECT_FALSE(menu.isMenuVisible()) << "the menu opens only when asked for";
+    }
 }
