@@ -170,6 +170,7 @@ void MoxelViewController::viewDidLoad() {
 
     _drawView->initialize(topBarHeight(), bottomBarHeight(), this);
     _drawView->restoreApplicationState();
+    _drawView->setSavesAfterEachEdit(true);
     updateToolbarItemsForInitialState();
     // A desktop window has no fixed toolbar heights to adjust; the layout keeps each bar at its own height.
 }

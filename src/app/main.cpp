@@ -9,6 +9,7 @@
 #include "platform/Application.h"
 #include "platform/BackgroundTask.h"
 #include "platform/Device.h"
+#include "platform/Directories.h"
 #include "platform/Reachability.h"
 #include "platform/WebView.h"
 #include "rating/RatingPrompt.h"
@@ -17,7 +18,8 @@ int main(int argc, char** argv) {
     grinsley::platform::WebView::prepareBeforeApplication();
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Grinsley"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Grinsley"));
+    // No organization name: the folders would be named ".../Grinsley/Grinsley".
+    grinsley::platform::Directories::mendDoubledFolders();
     QCoreApplication::setApplicationVersion(QStringLiteral(GRINSLEY_VERSION));
     grinsley::platform::Device::configure(QCoreApplication::arguments());
     grinsley::platform::Reachability::loadBackend(); // here: it must be loaded on the main thread

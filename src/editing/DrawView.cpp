@@ -4,7 +4,10 @@
 
 #include <QLoggingCategory>
 #include <QPainter>
+#include <QScopedValueRollback>
+#include <QTimer>
 
+#include "editing/EditingStateWriter.h"
 #include "editing/PieceOperations.h"
 #include "editing/SelectionView.h"
 #include "platform/Device.h"
@@ -36,6 +39,14 @@ double storedNumber(const platform::UserDefaults& defaults, const QString& key) 
 float storedFloat(const platform::UserDefaults& defaults, const QString& key) {
     const double value = storedNumber(defaults, key);
     return std::isfinite(float(value)) ? float(value) : 0.0f;
+}
+// The stored file, brought into the editing folder if an earlier version kept it elsewhere.
+QString adoptedPath(platform::UserDefaults& defaults, const char* key) {
+    const QString stored = defaults.stringForKey(QLatin1String(key));
+    const QString path = EditingStateWriter::adopt(stored);
+    if (!path.isEmpty() && path != stored)
+        defaults.setObject(path, QLatin1String(key));
+    return path;
 }
 } // namespace
 
@@ -79,6 +90,7 @@ void DrawView::initialize(float top, float bottom, PopupMenuSupport* support) {
     _selectionView->setPopupMenuSupport(support);
     _selectionView->setCenter(QPointF(_size.width() / 2, _size.height() / 2));
     connect(_selectionView, &SelectionView::centerWithBoundsCheckChanged, this, &DrawView::checkSelectionBounds);
+    connect(_selectionView, &SelectionView::changed, this, &DrawView::editCompleted);
     updateView(top, bottom);
 }
 
@@ -113,6 +125,7 @@ void DrawView::setCurrentImage(Image image) {
     _image = std::move(image);
     computeScaleRatio();
     update();
+    editCompleted();
 }
 
 bool DrawView::hasSelectedImage() const { return _selectionView && !_selectionView->imageSelection().isNull(); }
@@ -233,48 +246,42 @@ void DrawView::changeSelectionShape(int shape) {
 // ---------------------------------------------------------------------------------------------------------
 // Saved state
 
-// A key names a file only once that file is written whole; a failed write leaves the last saved state.
-void DrawView::saveApplicationState() {
-    platform::UserDefaults& defaults = platform::UserDefaults::standard();
-    const QString caches = platform::Directories::caches();
-    if (!_image.isNull()) {
-        const QString path = caches + QStringLiteral("/currentImage.png");
-        if (platform::ImageCodec::writeAtomically(path, platform::ImageCodec::pngRepresentation(_image)))
-            defaults.setObject(path, QLatin1String(currentImageKey));
-        else
-            qCWarning(lcEditing) << "could not save the photo to" << path;
-    } else {
-        defaults.removeObjectForKey(QLatin1String(currentImageKey));
-    }
+EditingSnapshot DrawView::snapshot() const {
+    EditingSnapshot state;
+    state.photo = _image;
     if (hasSelectedImage()) {
-        const QString path = caches + QStringLiteral("/imageSelection.png");
-        if (platform::ImageCodec::writeAtomically(path,
-                                                  platform::ImageCodec::pngRepresentation(_selectionView->imageSelection()))) {
-            defaults.setObject(path, QLatin1String(imageSelectionKey));
-            defaults.setFloat(_selectionView->rotationAngle(), rotationAngleKey);
-            defaults.setFloat(float(_selectionView->center().x()), centerXKey);
-            defaults.setFloat(float(_selectionView->center().y()), centerYKey);
-            defaults.setFloat(float(_selectionView->bounds().width()), widthKey);
-            defaults.setFloat(float(_selectionView->bounds().height()), heightKey);
-            // Where it is on the photo, so that a canvas of another size puts it over the same part.
-            if (const std::optional<QPointF> pixel = selectionCenterInPhoto()) {
-                defaults.setObject(pixel->x(), photoCenterXKey); // doubles: the way back must land where it was
-                defaults.setObject(pixel->y(), photoCenterYKey);
-            }
-        } else {
-            qCWarning(lcEditing) << "could not save the piece to" << path;
-        }
-    } else {
-        defaults.removeObjectForKey(QLatin1String(imageSelectionKey));
+        state.piece = _selectionView->imageSelection();
+        state.rotationAngle = _selectionView->rotationAngle();
+        state.center = _selectionView->center();
+        state.size = _selectionView->bounds().size();
+        state.photoCenter = selectionCenterInPhoto();
     }
-    defaults.synchronize();
+    return state;
+}
+
+// A key names a file only once that file is written whole; a failed write leaves the last saved state.
+void DrawView::saveApplicationState() { EditingStateWriter::shared().saveNow(snapshot()); }
+
+void DrawView::setSavesAfterEachEdit(bool saves) { _savesAfterEachEdit = saves; }
+
+// Called as an edit changes things, perhaps several times in one edit: the snapshot is taken once the event
+// that made the edit is over, so that it never holds half of one.
+void DrawView::editCompleted() {
+    if (!_savesAfterEachEdit || _restoring || _saveQueued)
+        return;
+    _saveQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        _saveQueued = false;
+        EditingStateWriter::shared().saveLater(snapshot());
+    });
 }
 
 // Unreadable files and values that are not finite numbers count as absent; the overlay is only touched once
 // everything it needs has been read.
 void DrawView::restoreApplicationState() {
-    const platform::UserDefaults& defaults = platform::UserDefaults::standard();
-    const QString photoPath = defaults.stringForKey(QLatin1String(currentImageKey));
+    platform::UserDefaults& defaults = platform::UserDefaults::standard();
+    const QScopedValueRollback restoring(_restoring, true);
+    const QString photoPath = adoptedPath(defaults, currentImageKey);
     if (!photoPath.isEmpty()) {
         Image photo = platform::ImageCodec::decodeFile(photoPath);
         if (!photo.isNull())
@@ -282,7 +289,7 @@ void DrawView::restoreApplicationState() {
     }
     if (!_selectionView)
         return;
-    const QString piecePath = defaults.stringForKey(QLatin1String(imageSelectionKey));
+    const QString piecePath = adoptedPath(defaults, imageSelectionKey);
     Image piece = piecePath.isEmpty() ? Image() : platform::ImageCodec::decodeFile(piecePath);
     if (piece.isNull())
         return;

@@ -4,6 +4,7 @@
 
 #include <QGraphicsObject>
 
+#include "editing/EditingStateWriter.h"
 #include "platform/Image.h"
 
 namespace grinsley {
@@ -76,18 +77,27 @@ public:
     void maskAndSaveImage(const QImage& clipped);
 
     // --- Saved state
+    // Writes now, on the calling thread (the application is going away or to the background).
     void saveApplicationState();
     void restoreApplicationState();
+    // When on, every completed edit is saved soon after, off the interface thread (see EditingStateWriter).
+    void setSavesAfterEachEdit(bool saves);
+    EditingSnapshot snapshot() const;
 
-    static constexpr const char* currentImageKey = "currentImage";
-    static constexpr const char* imageSelectionKey = "imageSelection";
+    static constexpr const char* currentImageKey = EditingStateWriter::photoKey;
+    static constexpr const char* imageSelectionKey = EditingStateWriter::pieceKey;
 
     // --- Drawing
     QRectF boundingRect() const override { return bounds(); }
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
 private:
+    void editCompleted();
+
     platform::Image _image;
+    bool _savesAfterEachEdit = false;
+    bool _saveQueued = false;
+    bool _restoring = false;
     SelectionView* _selectionView = nullptr; // child item, created by initialize
     float _scaleRatio = 1;
     platform::Image _previousImage;

@@ -115,6 +115,7 @@ void SelectionView::applyTransform() {
 void SelectionView::setImageSelection(platform::Image image) {
     _imageSelection = std::move(image);
     update();
+    emit changed();
 }
 
 void SelectionView::assignSelectionShape(int shape) {
@@ -129,6 +130,7 @@ void SelectionView::setSelectionShape(std::unique_ptr<SelectionShape> shape) {
         return;
     _selectionShape = std::move(shape);
     update();
+    emit changed();
 }
 
 QString SelectionView::getPathForMaskFile() const { return _selectionShape->getPathForMaskFile(); }
@@ -349,8 +351,11 @@ void SelectionView::touchesMoved(qsizetype touchCount, QPointF p) {
 }
 
 void SelectionView::touchesEnded() {
+    const bool acted = _touchAction != TouchNone;
     _touchAction = TouchNone;
     platform::MainThread::cancelPreviousPerformRequests(this);
+    if (acted)
+        emit changed();
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -126,6 +126,8 @@ public:
 
 signals:
     void centerWithBoundsCheckChanged();
+    // The piece or the shape changed, or a move, resize or turn by the user ended.
+    void changed();
 
 protected:
     bool sceneEvent(QEvent* event) override;

@@ -9,7 +9,6 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Grinsley"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Grinsley"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
     const QString apiKey = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("KEY");
     grinsley::TallySession* session = grinsley::TallySession::createActiveTallySession(apiKey);

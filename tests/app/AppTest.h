@@ -37,6 +37,7 @@ protected:
             box->close();
         app.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EditingStateWriter::shared().waitUntilIdle();
         // The threads the launch started (uploads, rating reports) end before the test's folders go.
         EXPECT_TRUE(QTest::qWaitFor(
             [] { return TallyUpload::uploadsInFlight() == 0 && RatingPrompt::reportsInFlight() == 0; }, 10000));

@@ -11,7 +11,6 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Grinsley"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Grinsley"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
     grinsley::installUncaughtExceptionHandler();
     grinsley::TallyAPI::startSession(QLatin1String(grinsley::MoxelAppDelegate::analyticsKey));

@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 
@@ -45,18 +46,18 @@ TEST_F(StartupTest, BackgroundBeforeStartSavesNothing) {
     platform::Application::shared().receiveMemoryWarning();
     platform::Application::shared().terminate();
     EXPECT_FALSE(platform::UserDefaults::standard().hasKey("currentImage"));
-    EXPECT_FALSE(QFile::exists(platform::Directories::caches() + "/currentImage.png"));
+    EXPECT_TRUE(QDir(EditingStateWriter::folder()).isEmpty());
 }
 
 TEST_F(StartupTest, BackgroundAfterStartSavesTheEditingState) {
     saveStateWithPhotoAndPiece();
     launch();
     MoxelViewController* editor = start();
-    const QString saved = platform::Directories::caches() + "/currentImage.png";
+    const QString saved = platform::UserDefaults::standard().stringForKey("currentImage");
     ASSERT_TRUE(QFile::remove(saved));
     editor->drawView()->selectionView()->setCenter({111, 222});
     platform::Application::shared().enterBackground();
-    EXPECT_TRUE(QFile::exists(saved));
+    EXPECT_TRUE(QFile::exists(platform::UserDefaults::standard().stringForKey("currentImage")));
     EXPECT_FLOAT_EQ(platform::UserDefaults::standard().floatForKey("selectionViewCenterX"), 111);
 }
 

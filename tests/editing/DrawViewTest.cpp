@@ -249,8 +249,12 @@ TEST_F(DrawViewTest, RestartRestoresPhotoPieceAndGeometry) {
     canvas->doCopy();
     const QImage piece = overlay()->imageSelection().bitmap();
     canvas->saveApplicationState();
-    EXPECT_TRUE(QFile::exists(platform::Directories::caches() + "/currentImage.png"));
-    EXPECT_TRUE(QFile::exists(platform::Directories::caches() + "/imageSelection.png"));
+    // The user's work is kept with the program's data, not in the cache.
+    for (const char* key : {"currentImage", "imageSelection"}) {
+        const QString saved = platform::UserDefaults::standard().stringForKey(key);
+        EXPECT_TRUE(QFile::exists(saved)) << key;
+        EXPECT_TRUE(saved.startsWith(platform::Directories::applicationData() + "/Editing/")) << key;
+    }
 
     platform::UserDefaults::resetStandard(); // as a new process would
     DrawView* restored = makeCanvas();
@@ -314,9 +318,12 @@ TEST_F(DrawViewTest, AFailedSaveLeavesTheLastSavedState) {
     auto& defaults = platform::UserDefaults::standard();
     const QString saved = defaults.stringForKey("currentImage");
     ASSERT_FALSE(saved.isEmpty());
-    // A folder where the photo's file must go makes the write fail (permissions would not stop root).
-    ASSERT_TRUE(QFile::remove(saved));
-    ASSERT_TRUE(QDir().mkdir(saved));
+    // A file where the editing folder must be makes the write fail (permissions would not stop root).
+    const QString folder = EditingStateWriter::folder();
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
     canvas->setCurrentImage(Image(grinsley::testing::gradientPhoto({50, 50})));
     canvas->saveApplicationState();
     EXPECT_EQ(defaults.stringForKey("currentImage"), saved);

@@ -18,7 +18,6 @@ int main(int argc, char** argv) {
     grinsley::platform::WebView::prepareBeforeApplication();
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Grinsley"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Grinsley"));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,174 @@
+#include <csignal>
+
+#include <QDir>
+#include <QFile>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTest>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include "editing/DrawView.h"
+#include "editing/SelectionView.h"
+#include "platform/Directories.h"
+#include "platform/UserDefaults.h"
+#include "support/IsolatedTest.h"
+#include "support/TestPhotos.h"
+
+using namespace grinsley;
+using grinsley::platform::Image;
+
+namespace {
+
+class EditingStateTest : public grinsley::testing::IsolatedTest {
+protected:
+    void TearDown() override {
+        EditingStateWriter::shared().waitUntilIdle();
+        IsolatedTest::TearDown();
+    }
+    DrawView* makeCanvas(QGraphicsScene* into = nullptr) {
+        auto* view = new DrawView(QSizeF(400, 400));
+        (into ? into : &scene)->addItem(view);
+        view->initialize(0, 0, nullptr);
+        return view;
+    }
+    // What a new run of the program would find.
+    DrawView* restored() {
+        EditingStateWriter::shared().waitUntilIdle();
+        platform::UserDefaults::resetStandard();
+        restoredScene.clear();
+        DrawView* view = makeCanvas(&restoredScene);
+        view->restoreApplicationState();
+        return view;
+    }
+    QGraphicsScene scene;
+    QGraphicsScene restoredScene; // apart, so that the canvas under test stays the one on top
+};
+
+int lastNumbered(const QByteArray& output, const QByteArray& word) {
+    int last = 0;
+    for (const QByteArray& line : output.split('\n'))
+        if (line.startsWith(word + ' '))
+            last = line.mid(word.size() + 1).toInt();
+    return last;
+}
+
+} // namespace
+
+// With saving after each edit on, an edit reaches the disk without an orderly quit: a paste, then a move of
+// the selection by the user.
+TEST_F(EditingStateTest, EachEditIsSavedWithoutAQuit) {
+    DrawView* canvas = makeCanvas();
+    canvas->setSavesAfterEachEdit(true);
+    canvas->setCurrentImage(Image(grinsley::testing::gradientPhoto({300, 300})));
+    canvas->doCopy();
+    canvas->selectionView()->setCenter({150, 160});
+    canvas->doPaste();
+    QCoreApplication::processEvents();
+    const QImage pasted = canvas->currentImage().bitmap();
+    EXPECT_EQ(restored()->currentImage().bitmap().convertToFormat(QImage::Format_RGB32),
+              pasted.convertToFormat(QImage::Format_RGB32));
+
+    QGraphicsView view(&scene);
+    view.setSceneRect(canvas->bounds());
+    view.resize(500, 500);
+    view.show();
+    const QPoint from = view.mapFromScene(QPointF(150, 160));
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(view.viewport(), from + QPoint(30, 0));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(restored()->selectionView()->center(), QPointF(150, 160)) << "not saved before the drag ends";
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, from + QPoint(30, 0));
+    ASSERT_EQ(canvas->selectionView()->center(), QPointF(180, 160)) << "the drag moved it";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(restored()->selectionView()->center(), QPointF(180, 160));
+    // Only the files the defaults name are left.
+    EXPECT_EQ(QDir(EditingStateWriter::folder()).entryList(QDir::Files).size(), 2);
+}
+
+// Killed at any moment while it edits and saves, the editor leaves one whole edit on disk: the photo, the
+// piece and its turn all of the same edit, and no older than the last one it had seen saved.
+TEST_F(EditingStateTest, AKillLeavesOneWholeEdit) {
+    const int trials = qEnvironmentVariableIntValue("GRINSLEY_KILL_TRIALS") > 0
+                           ? qEnvironmentVariableIntValue("GRINSLEY_KILL_TRIALS")
+                           : 8;
+    for (int trial = 0; trial < trials; ++trial) {
+        SCOPED_TRACE(trial);
+        QDir(EditingStateWriter::folder()).removeRecursively();
+        platform::UserDefaults::standard().removeObjectForKey("currentImage");
+        platform::UserDefaults::standard().removeObjectForKey("imageSelection");
+        platform::UserDefaults::standard().synchronize();
+        QProcess editor;
+        editor.start(QStringLiteral(GRINSLEY_EDITING_CHILD), {});
+        ASSERT_TRUE(editor.waitForStarted(5000));
+        const int killAfter = 1 + int(QRandomGenerator::global()->bounded(40));
+        QByteArray output;
+        while (lastNumbered(output, "edit") < killAfter && editor.state() == QProcess::Running) {
+            editor.waitForReadyRead(5000);
+            output += editor.readAllStandardOutput();
+        }
+        // At a random moment of the write that the last edit began, not always at its start.
+        QThread::usleep(QRandomGenerator::global()->bounded(100000));
+        ::kill(pid_t(editor.processId()), SIGKILL);
+        ASSERT_TRUE(editor.waitForFinished(5000));
+        output += editor.readAllStandardOutput();
+        const int edited = lastNumbered(output, "edit");
+        const int saved = lastNumbered(output, "saved");
+
+        DrawView* canvas = restored();
+        if (canvas->currentImage().isNull()) {
+            EXPECT_EQ(saved, 0) << "nothing on disk after a save was seen";
+            continue;
+        }
+        const QRgb photo = canvas->currentImage().bitmap().pixel(0, 0);
+        const int photoEdit = qRed(photo) + 256 * qGreen(photo);
+        ASSERT_TRUE(canvas->hasSelectedImage()) << "the photo of edit " << photoEdit << " without its piece";
+        const QImage piece = canvas->selectionView()->imageSelection().bitmap();
+        const QRgb middle = piece.pixel(piece.width() / 2, piece.height() / 2);
+        EXPECT_EQ(qRed(middle) + 256 * qGreen(middle), photoEdit) << "the piece of another edit";
+        EXPECT_EQ(qRound(canvas->selectionView()->rotationAngle() * 1000), photoEdit) << "the turn of another edit";
+        EXPECT_GE(photoEdit, saved);
+        EXPECT_LE(photoEdit, edited + 1);
+    }
+}
+
+// An earlier version's state: the files in the cache folder, the folders named twice over. They are moved
+// where they belong now, once, and what is already there is left alone.
+TEST_F(EditingStateTest, AnEarlierVersionsStateIsMovedOver) {
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Grinsley";
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/Grinsley";
+    ASSERT_TRUE(QDir().mkpath(config + "/Grinsley"));
+    ASSERT_TRUE(QDir().mkpath(cache + "/Grinsley"));
+    const QImage photo = grinsley::testing::gradientPhoto({120, 80});
+    ASSERT_TRUE(photo.save(cache + "/Grinsley/currentImage.png"));
+    {
+        QFile ini(config + "/Grinsley/defaults.ini");
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(QStringLiteral("[General]\ncurrentImage=%1/Grinsley/currentImage.png\n").arg(cache).toUtf8());
+    }
+    QFile keep(cache + "/Grinsley/keep.txt"), newer(cache + "/keep.txt");
+    ASSERT_TRUE(keep.open(QIODevice::WriteOnly) && newer.open(QIODevice::WriteOnly));
+    keep.write("old");
+    newer.write("new");
+    keep.close();
+    newer.close();
+
+    platform::Directories::mendDoubledFolders();
+    platform::UserDefaults::resetStandard();
+    EXPECT_TRUE(QFile::exists(config + "/defaults.ini"));
+    EXPECT_FALSE(QDir(config + "/Grinsley").exists());
+    EXPECT_TRUE(QFile::exists(cache + "/Grinsley/keep.txt")) << "a name already taken is left where it was";
+
+    DrawView* canvas = makeCanvas();
+    canvas->restoreApplicationState();
+    ASSERT_FALSE(canvas->currentImage().isNull());
+    EXPECT_EQ(canvas->currentImage().bitmap().convertToFormat(QImage::Format_RGB32), photo.convertToFormat(QImage::Format_RGB32));
+    const QString now = platform::UserDefaults::standard().stringForKey("currentImage");
+    EXPECT_EQ(now, EditingStateWriter::folder() + "/currentImage.png");
+    EXPECT_TRUE(QFile::exists(now));
+    EXPECT_FALSE(QFile::exists(cache + "/currentImage.png")) << "moved, not copied";
+}
