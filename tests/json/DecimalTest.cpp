@@ -1,6 +1,11 @@
+#include <algorithm>
+#include <random>
+
 #include <gtest/gtest.h>
 
 #include "json/Decimal.h"
+#include "json/JsonConvenience.h"
+#include "json/JsonValue.h"
 
 using grinsley::json::Decimal;
 
@@ -77,4 +82,102 @@ TEST(Decimal, ViewsAndEquality) {
     EXPECT_FALSE(Decimal::fromDouble(1.0 / 0.0));
     EXPECT_EQ(Decimal(-42).toString(), "-42");
     EXPECT_TRUE(Decimal(-42).isInteger());
+}
+
+namespace {
+
+// The reference: the value of a digit string times a power of ten, worked out on the digits themselves.
+struct Exact {
+    std::string digits; // no leading zeros; empty for zero
+    long exponent = 0;
+};
+
+// Keeps all but the last `drop` digits, rounding half to even on everything dropped.
+Exact roundedOff(const Exact& x, long drop) {
+    if (drop <= 0)
+        return x;
+    const long n = long(x.digits.size());
+    Exact out{{}, x.exponent + drop};
+    if (drop > n)
+        return out; // below half of the last kept place: zero
+    std::string kept = x.digits.substr(0, size_t(n - drop));
+    const std::string dropped = x.digits.substr(size_t(n - drop));
+    const bool half = dropped[0] == '5' && dropped.find_first_not_of('0', 1) == std::string::npos;
+    const bool up = dropped[0] > '5' || (dropped[0] == '5' && !half) ||
+                    (half && !kept.empty() && (kept.back() - '0') % 2 == 1);
+    if (up) {
+        long i = long(kept.size()) - 1;
+        while (i >= 0 && kept[size_t(i)] == '9')
+            kept[size_t(i--)] = '0';
+        if (i < 0)
+            kept.insert(kept.begin(), '1');
+        else
+            ++kept[size_t(i)];
+    }
+    out.digits = kept;
+    return out;
+}
+
+// What the reader must give for digits x 10^exponent: nullopt past the top.
+std::optional<Decimal> expected(Exact x, bool negative) {
+    while (!x.digits.empty() && x.digits[0] == '0')
+        x.digits.erase(0, 1);
+    if (x.digits.empty())
+        return Decimal(0);
+    const long drop = std::max({long(x.digits.size()) - Decimal::maxDigits, Decimal::minExponent - x.exponent, 0L});
+    x = roundedOff(x, drop);
+    while (x.digits.size() > size_t(Decimal::maxDigits) && x.digits.back() == '0') { // a carry added a digit
+        x.digits.pop_back();
+        ++x.exponent;
+    }
+    if (x.digits.empty())
+        return Decimal(0);
+    // Past the top exponent the mantissa takes the zeros, as long as it stays within 38 digits.
+    while (x.exponent > Decimal::maxExponent && x.digits.size() < size_t(Decimal::maxDigits)) {
+        x.digits += '0';
+        --x.exponent;
+    }
+    if (x.exponent > Decimal::maxExponent)
+        return std::nullopt;
+    grinsley::json::Uint128 mantissa = 0;
+    for (char c : x.digits)
+        mantissa = mantissa * 10 + grinsley::json::Uint128(c - '0');
+    return Decimal::fromParts(mantissa, int(x.exponent), negative);
+}
+
+} // namespace
+
+// Random numbers near both ends of the range, read as text, as a JSON fragment and inside an array, against
+// exact arithmetic on their digits: wrong values, a second rounding or a wrap past 128 bits all show.
+TEST(Decimal, RandomNumbersNearTheEndsMatchExactArithmetic) {
+    std::mt19937_64 random(20261208);
+    const auto pick = [&](long low, long high) { return std::uniform_int_distribution<long>(low, high)(random); };
+    for (int i = 0; i < 40000; ++i) {
+        const long count = pick(1, 48);
+        std::string digits;
+        for (long d = 0; d < count; ++d)
+            digits += char('0' + pick(d == 0 ? 1 : 0, 9));
+        if (count > 2 && pick(0, 3) == 0) // a tie somewhere: a 5 and zeros after it
+            digits.replace(size_t(pick(1, count - 1)), std::string::npos, "5").resize(size_t(count), '0');
+        // value = digits x 10^exponent, the first digit landing near the top or near the bottom
+        const long magnitude = pick(0, 1) ? pick(160, 170) : pick(-135, -124);
+        const long exponent = magnitude - count + 1;
+        const bool negative = pick(0, 1);
+        // Written with the point somewhere in the digits and the exponent moved to match.
+        const long point = pick(1, count);
+        std::string text = (negative ? "-" : "") + digits.substr(0, size_t(point));
+        if (point < count)
+            text += "." + digits.substr(size_t(point));
+        text += "e" + std::to_string(exponent + (count - point));
+
+        const std::optional<Decimal> want = expected({digits, exponent}, negative);
+        const std::optional<Decimal> got = Decimal::fromString(text);
+        ASSERT_EQ(got.has_value(), want.has_value()) << text;
+        if (want)
+            ASSERT_TRUE(*got == *want) << text << " read as " << got->toString() << ", not " << want->toString();
+        const std::optional<grinsley::json::Value> inArray = grinsley::json::JSONValue("[" + text + "]");
+        ASSERT_EQ(inArray.has_value(), want.has_value()) << text;
+        if (want)
+            ASSERT_TRUE(inArray->array()[0].number() == *want) << text;
+    }
 }
