@@ -1,5 +1,7 @@
 #include "ActionSheet.h"
 
+#include <algorithm>
+
 #include <QHideEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -7,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "platform/MainThread.h"
+#include "platform/Theme.h"
 
 namespace grinsley::platform {
 
@@ -14,10 +17,9 @@ ActionSheet::ActionSheet(QString title, QString cancelButton, QString destructiv
     : _title(std::move(title)) {
     setObjectName(QStringLiteral("actionSheet"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setStyleSheet(QStringLiteral("#actionSheet { background: rgba(20,22,26,235); border-top: 1px solid #555; }"
-                                 "QLabel { color: #ddd; font-size: 15px; } QPushButton { min-height: 40px; border-radius: 8px;"
-                                 " background: #e8e8ea; font-size: 16px; } QPushButton#destructive { background:"
-                                 " #d33; color: white; } QPushButton#cancel { background: #555; color: white; }"));
+    setStyleSheet(theme::darkPanel("actionSheet", 0) +
+                  QStringLiteral("#actionSheet QPushButton#destructive { background: #d33; }"
+                                 "#actionSheet QPushButton#cancel { background: #26282d; border: 1px solid #4a4d55; }"));
     _layout = new QVBoxLayout(this);
     _layout->setContentsMargins(16, 12, 16, 16);
     if (!_title.isEmpty()) {
@@ -64,12 +66,17 @@ void ActionSheet::showInView(QWidget* view) {
 
 void ActionSheet::showFromWidget(QWidget* anchor) {
     setParent(anchor ? anchor->window() : nullptr, Qt::Popup);
-    setStyleSheet(styleSheet() + QStringLiteral("#actionSheet { border: 1px solid #666; border-radius: 10px; }"));
+    setStyleSheet(styleSheet() + QStringLiteral("#actionSheet { border-radius: 12px; }"));
     setFixedWidth(320);
     adjustSize();
     const auto place = [this, anchor = QPointer<QWidget>(anchor)] {
         QPoint at = anchor ? anchor->mapToGlobal(QPoint(anchor->width() / 2, anchor->height())) : QPoint();
         at.rx() -= width() / 2;
+        // Kept inside the window, whichever end of the bar the item is at.
+        if (QWidget* window = anchor ? anchor->window() : nullptr) {
+            const QRect inside(window->mapToGlobal(QPoint(0, 0)), window->size());
+            at.setX(std::clamp(at.x(), inside.left() + 4, std::max(inside.left() + 4, inside.right() - width() - 4)));
+        }
         move(at);
     };
     place();

@@ -5,10 +5,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "platform/Theme.h"
+
 namespace grinsley::platform {
 
 namespace {
-constexpr const char* alertName = "grinsley.alert";
+constexpr const char* alertName = "grinsleyAlert";
 }
 
 AlertView::AlertView(QString title, QString message, QString cancelButton, QStringList otherButtons, Clicked clicked)
@@ -23,6 +25,9 @@ void AlertView::show() {
     box->setText(QStringLiteral("<b>%1</b>").arg(_title.toHtmlEscaped()));
     box->setInformativeText(_message);
     box->setWindowModality(Qt::WindowModal);
+    // The application's own alert: no window frame of the desktop's, the dark panel, finger-sized buttons.
+    box->setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    box->setStyleSheet(theme::darkPanel(alertName, 0) + QStringLiteral("QMessageBox { min-width: 280px; } QMessageBox QLabel { qproperty-alignment: AlignCenter; }"));
     QList<QAbstractButton*> buttons;
     buttons.append(box->addButton(_cancelButton, QMessageBox::RejectRole));
     for (const QString& other : std::as_const(_otherButtons))

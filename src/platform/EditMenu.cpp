@@ -6,6 +6,8 @@
 #include <QGraphicsView>
 #include <QMenu>
 
+#include "platform/Theme.h"
+
 namespace grinsley::platform {
 
 EditMenu& EditMenu::shared() {
@@ -16,6 +18,14 @@ EditMenu& EditMenu::shared() {
 EditMenu::EditMenu() {
     _menu = new QMenu;
     _menu->setObjectName(QStringLiteral("editMenu"));
+    // The dark of the toolbars, and rows a finger can hit.
+    _menu->setStyleSheet(QStringLiteral("QMenu { background: #26282d; border: 1px solid #4a4d55; border-radius: 0;"
+                                        " padding: 4px; }"
+                                        "QMenu::item { color: white; font-size: 16px; min-height: %1px; padding: 0 28px;"
+                                        " border-radius: 7px; }"
+                                        "QMenu::item:selected { background: #2c6fd6; }"
+                                        "QMenu::item:disabled { color: #6b6e75; }")
+                             .arg(theme::fingerHeight));
     _copy = _menu->addAction(tr("Copy"), this, [this] { perform(EditAction::Copy); });
     _paste = _menu->addAction(tr("Paste"), this, [this] { perform(EditAction::Paste); });
     _delete = _menu->addAction(tr("Delete"), this, [this] { perform(EditAction::Delete); });

@@ -320,3 +320,42 @@ TEST_F(EditorTest, AfterTheMenuADragMovesTheSelection) {
         EXPECT_FALSE(menu.isMenuVisible()) << "the menu opens only when asked for";
     }
 }
+
+// Alerts, the share sheet and the edit menu in the application's own dark look, on both layouts; rendered for
+// people to look at.
+TEST_F(EditorTest, AlertsSheetsAndTheMenuLookLikeTheApplications) {
+    for (const auto idiom : {platform::Idiom::Phone, platform::Idiom::Tablet}) {
+        const bool tablet = idiom == platform::Idiom::Tablet;
+        launch(idiom);
+        MoxelViewController* editor = start();
+        editor->drawView()->setCurrentImage(platform::Bundle::imageNamed("Sample1", "jpg"));
+        editor->updateToolbarItemsForInitialState();
+        if (editor->currentTextBubbleController())
+            editor->closeChildViewController(editor->currentTextBubbleController());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        platform::AlertView("Cannot Open Photo", QString::fromUtf8("\u201CHoliday.jpg\u201D is damaged or incomplete."), "OK").show();
+        QMessageBox* alert = platform::AlertView::visibleAlerts().value(0);
+        ASSERT_NE(alert, nullptr);
+        EXPECT_TRUE(alert->windowFlags() & Qt::FramelessWindowHint) << "no desktop window frame";
+        for (QAbstractButton* button : alert->buttons())
+            EXPECT_GE(button->height(), 44) << "a button a finger can hit";
+        grinsley::testing::renderScreenToPng(app->window(), tablet ? "alert-tablet" : "alert-phone");
+        alert->close();
+
+        editor->organizeButtonTouched();
+        ASSERT_TRUE(editor->currentActionSheet());
+        grinsley::testing::renderScreenToPng(app->window(), tablet ? "share-sheet-tablet" : "share-sheet-phone");
+        editor->currentActionSheet()->dismissWithClickedButtonIndex(-1, false);
+
+        platform::EditMenu& menu = platform::EditMenu::shared();
+        SelectionView* overlay = editor->drawView()->selectionView();
+        menu.setTargetRect(QRectF(overlay->bounds().center(), QSizeF()), overlay, overlay);
+        menu.setMenuVisible(true, false);
+        ASSERT_TRUE(menu.isMenuVisible());
+        EXPECT_GE(menu.menu()->actionGeometry(menu.action(EditAction::Copy)).height(), 44);
+        grinsley::testing::renderScreenToPng(app->window(), tablet ? "edit-menu-tablet" : "edit-menu-phone");
+        menu.setMenuVisible(false, false);
+        app.reset();
+    }
+}

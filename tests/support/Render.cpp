@@ -1,9 +1,11 @@
 #include "Render.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QGraphicsScene>
 #include <QImage>
 #include <QPainter>
+#include <QPixmap>
 #include <QWidget>
 
 namespace grinsley::testing {
@@ -19,6 +21,20 @@ QString outputFolder() {
 QString renderToPng(QWidget* widget, const QString& name) {
     const QString path = outputFolder() + QLatin1Char('/') + name + QStringLiteral(".png");
     widget->grab().save(path);
+    return path;
+}
+
+QString renderScreenToPng(QWidget* window, const QString& name) {
+    const QString path = outputFolder() + QLatin1Char('/') + name + QStringLiteral(".png");
+    QPixmap screen = window->grab();
+    QPainter painter(&screen);
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top == window || !top->isVisible())
+            continue;
+        painter.drawPixmap(top->mapToGlobal(QPoint(0, 0)) - window->mapToGlobal(QPoint(0, 0)), top->grab());
+    }
+    painter.end();
+    screen.save(path);
     return path;
 }
 

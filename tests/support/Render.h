@@ -13,6 +13,8 @@ QString outputFolder();
 
 // Renders the widget, or a part of the scene, to a PNG in the output folder and returns its path.
 QString renderToPng(QWidget* widget, const QString& name);
+// The window as a user sees it: with the popups, menus and dialogs shown over it drawn in their places.
+QString renderScreenToPng(QWidget* window, const QString& name);
 QString renderToPng(QGraphicsScene* scene, const QRectF& sceneRect, const QString& name, qreal scale = 2.0);
 
 } // namespace grinsley::testing

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+namespace grinsley::platform::theme {
+
+// The application's own look for the screens the platform layer draws (alerts, sheets, the edit menu, the
+// photo picker): the dark of the toolbars, rows a finger can hit.
+inline constexpr int fingerHeight = 44;
+
+// Rules for a dark panel with the given object name, its labels and its buttons.
+inline QString darkPanel(const char* objectName, int radius = 12) {
+    return QStringLiteral("#%1 { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #34373e, stop:1 #1b1c20);"
+                          " border: 1px solid #4a4d55; border-radius: %2px; }"
+                          "#%1 QLabel { color: #f2f2f4; font-size: 15px; background: transparent; border: none; }"
+                          "#%1 QPushButton { min-height: %3px; padding: 0 18px; border-radius: 9px; border: none;"
+                          " background: #474a52; color: white; font-size: 16px; }"
+                          "#%1 QPushButton:hover { background: #545862; }"
+                          "#%1 QPushButton:pressed { background: #2c6fd6; }")
+        .arg(QLatin1String(objectName))
+        .arg(radius)
+        .arg(fingerHeight);
+}
+
+} // namespace grinsley::platform::theme
