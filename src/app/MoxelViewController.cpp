@@ -423,15 +423,37 @@ QSizeF MoxelViewController::validSize(QSizeF size, int limit) {
     return {w, h};
 }
 
-// A desktop's picker is a file dialog in a window of its own on both device kinds; a popover would be too
-// small for it.
+// The photo library: a popover from Open on the tablet, a full screen on the phone.
 void MoxelViewController::openButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Open"));
-    if (!_picker) {
-        _picker = new platform::PhotoPicker(this);
-        _picker->didFinishPickingFile = [this](platform::PhotoPicker*, const QString& path) { openPhotoFile(path); };
+    auto* picker = new platform::PhotoPicker;
+    picker->setDialogHost(window());
+    picker->didFinishPickingFile = [self = QPointer<MoxelViewController>(this)](platform::PhotoPicker* from,
+                                                                                 const QString& path) {
+        if (!self)
+            return;
+        self->closePhotoPicker(from);
+        self->openPhotoFile(path);
+    };
+    picker->didCancel = [this](platform::PhotoPicker* from) { closePhotoPicker(from); };
+    _picker = picker;
+    if (platform::Device::isTablet()) {
+        picker->setFixedSize(360, 480);
+        openPopover(picker, _openItem);
+    } else {
+        presentModalViewController(picker, true);
     }
-    _picker->show(window());
+}
+
+platform::PhotoPicker* MoxelViewController::photoPicker() const { return _picker.data(); }
+
+void MoxelViewController::closePhotoPicker(platform::PhotoPicker* picker) {
+    if (!picker || picker != _picker)
+        return;
+    if (platform::Device::isTablet())
+        dismissPopoverViews(true);
+    else
+        dismissModalViewController(true);
 }
 
 void MoxelViewController::imagePickerControllerDidFinishPickingMedia(platform::PhotoPicker*, const platform::Image& photo) {

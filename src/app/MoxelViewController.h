@@ -104,6 +104,8 @@ public:
     void undoButtonTouched();
     void helpButtonTouched();
     void openButtonTouched();
+    platform::PhotoPicker* photoPicker() const;
+    void closePhotoPicker(platform::PhotoPicker* picker);
     void organizeButtonTouched();
     void shapesButtonTouched();
 
@@ -182,7 +184,7 @@ private:
     bool _isLoadingImage = false;
     quint64 _loadGeneration = 0; // which load an answer from the worker belongs to
     platform::ActivityIndicator* _activityIndicator = nullptr; // child widget while loading
-    platform::PhotoPicker* _picker = nullptr;                  // child object
+    QPointer<platform::PhotoPicker> _picker; // while it shows
     // Not owned: the transient child screens on view now.
     QPointer<platform::Popover> _currentPopoverController;
     QPointer<platform::ActionSheet> _currentActionSheet;

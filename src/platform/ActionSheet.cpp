@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "platform/MainThread.h"
+#include "platform/Popover.h"
 #include "platform/Theme.h"
 
 namespace grinsley::platform {
@@ -70,14 +71,7 @@ void ActionSheet::showFromWidget(QWidget* anchor) {
     setFixedWidth(320);
     adjustSize();
     const auto place = [this, anchor = QPointer<QWidget>(anchor)] {
-        QPoint at = anchor ? anchor->mapToGlobal(QPoint(anchor->width() / 2, anchor->height())) : QPoint();
-        at.rx() -= width() / 2;
-        // Kept inside the window, whichever end of the bar the item is at.
-        if (QWidget* window = anchor ? anchor->window() : nullptr) {
-            const QRect inside(window->mapToGlobal(QPoint(0, 0)), window->size());
-            at.setX(std::clamp(at.x(), inside.left() + 4, std::max(inside.left() + 4, inside.right() - width() - 4)));
-        }
-        move(at);
+        Popover::placeUnder(this, anchor);
     };
     place();
     show();

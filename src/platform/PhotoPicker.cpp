@@ -1,29 +1,41 @@
 #include "PhotoPicker.h"
 
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
 #include <QStandardPaths>
+#include <QVBoxLayout>
 
 #include "platform/Bundle.h"
 #include "platform/Directories.h"
+#include "platform/MainThread.h"
+#include "platform/PhotoFile.h"
+#include "platform/Theme.h"
 
 namespace grinsley::platform {
 
 namespace {
 const QStringList photoPatterns{QStringLiteral("*.jpg"), QStringLiteral("*.jpeg"), QStringLiteral("*.png"),
                                 QStringLiteral("*.JPG"), QStringLiteral("*.JPEG"), QStringLiteral("*.PNG")};
+
+std::atomic<int>& workers() {
+    static std::atomic<int> count{0};
+    return count;
 }
 
-PhotoPicker::PhotoPicker(QObject* parent) : QObject(parent) {}
-
-PhotoPicker::~PhotoPicker() { delete _dialog.data(); }
-
-QString PhotoPicker::startFolder() {
-    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    if (!pictures.isEmpty() && !QDir(pictures).entryList(photoPatterns, QDir::Files).isEmpty())
-        return pictures;
-    // An empty library: offer the bundled samples, copied where a file dialog can reach them.
+QString samplesFolder() {
     const QString samples = Directories::caches() + QStringLiteral("/Sample photos");
     QDir().mkpath(samples);
     const QString sample = samples + QStringLiteral("/Sample1.jpg");
@@ -32,32 +44,195 @@ QString PhotoPicker::startFolder() {
     return samples;
 }
 
-void PhotoPicker::show(QWidget* window) {
+// Newest first; the photos of one folder and its sub-folders, at most `limit`.
+QStringList photosIn(const QString& folder, int limit) {
+    struct Found {
+        QString path;
+        QDateTime modified;
+    };
+    std::vector<Found> found;
+    QDirIterator it(folder, photoPatterns, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext() && int(found.size()) < limit * 4) { // a bound on the walk of a huge tree, too
+        it.next();
+        found.push_back({it.filePath(), it.fileInfo().lastModified()});
+    }
+    std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.modified > b.modified; });
+    QStringList paths;
+    for (const Found& f : found) {
+        if (paths.size() == limit)
+            break;
+        paths.append(f.path);
+    }
+    return paths;
+}
+} // namespace
+
+PhotoPicker::PhotoPicker(QWidget* parent) : ViewController(parent) {
+    setObjectName(QStringLiteral("photoPicker"));
+    setAttribute(Qt::WA_StyledBackground);
+    setStyleSheet(theme::darkPanel("photoPicker", 0) +
+                  QStringLiteral("#photoPicker QListWidget { background: #111214; border: none; }"
+                                 "#photoPicker QListWidget::item:selected { background: #2c6fd6; }"
+                                 "#photoPicker QPushButton { min-height: 36px; padding: 0 12px; }"
+                                 "#photoPicker QLabel#title { font-size: 17px; font-weight: bold; }"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* bar = new QWidget(this);
+    auto* barLayout = new QHBoxLayout(bar);
+    barLayout->setContentsMargins(8, 6, 8, 6);
+    _browse = new QPushButton(tr("Browse\u2026"), bar);
+    auto* title = new QLabel(tr("Photos"), bar);
+    title->setObjectName(QStringLiteral("title"));
+    title->setAlignment(Qt::AlignCenter);
+    _cancel = new QPushButton(tr("Cancel"), bar);
+    barLayout->addWidget(_browse);
+    barLayout->addWidget(title, 1);
+    barLayout->addWidget(_cancel);
+    layout->addWidget(bar);
+
+    _grid = new QListWidget(this);
+    _grid->setViewMode(QListView::IconMode);
+    _grid->setResizeMode(QListView::Adjust);
+    _grid->setMovement(QListView::Static);
+    _grid->setUniformItemSizes(true);
+    _grid->setIconSize(QSize(thumbnailSide / 2, thumbnailSide / 2));
+    _grid->setGridSize(QSize(thumbnailSide / 2 + 8, thumbnailSide / 2 + 8));
+    _grid->setSpacing(2);
+    _grid->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    layout->addWidget(_grid, 1);
+    _empty = new QLabel(tr("Looking for photos\u2026"), this);
+    _empty->setAlignment(Qt::AlignCenter);
+    layout->addWidget(_empty);
+
+    connect(_cancel, &QPushButton::clicked, this, [this] {
+        if (didCancel)
+            didCancel(this);
+    });
+    connect(_browse, &QPushButton::clicked, this, &PhotoPicker::browse);
+    // A tap picks; so does Enter. Some styles activate on a click as well: one pick per picker.
+    const auto pick = [this](QListWidgetItem* item) {
+        if (_picked || !item)
+            return;
+        _picked = true;
+        if (didFinishPickingFile)
+            didFinishPickingFile(this, item->data(Qt::UserRole).toString());
+    };
+    connect(_grid, &QListWidget::itemClicked, this, pick);
+    connect(_grid, &QListWidget::itemActivated, this, pick);
+
+    // The folder walk and the thumbnails, off the interface thread; the grid fills as they come.
+    QPointer<PhotoPicker> self(this);
+    ++workers();
+    std::thread([self, gone = _gone] {
+        const QStringList photos = libraryPhotos();
+        MainThread::post([self, photos] {
+            if (self)
+                self->showPhotos(photos);
+        });
+        for (int row = 0; row < photos.size() && !gone->load(); ++row) {
+            const QImage image = thumbnail(photos[row], thumbnailSide);
+            MainThread::post([self, row, image] {
+                if (self)
+                    self->showThumbnail(row, image);
+            });
+        }
+        --workers();
+    }).detach();
+}
+
+// A Browse dialog stays: it belongs to its host window, and its choice still counts.
+PhotoPicker::~PhotoPicker() { _gone->store(true); }
+
+void PhotoPicker::showPhotos(const QStringList& photos) {
+    _photos = photos;
+    _empty->setVisible(photos.isEmpty());
+    _empty->setText(tr("No photos in your Pictures folder. Browse to find one elsewhere."));
+    QPixmap placeholder(_grid->iconSize());
+    placeholder.fill(QColor(0x2a, 0x2c, 0x31));
+    for (const QString& path : photos) {
+        auto* item = new QListWidgetItem(QIcon(placeholder), QString(), _grid);
+        item->setData(Qt::UserRole, path);
+        item->setToolTip(QFileInfo(path).fileName());
+        item->setSizeHint(_grid->gridSize());
+    }
+}
+
+void PhotoPicker::showThumbnail(int row, const QImage& image) {
+    QListWidgetItem* item = _grid->item(row);
+    if (!item || image.isNull())
+        return;
+    item->setIcon(QIcon(QPixmap::fromImage(image)));
+    ++_thumbnailsShown;
+}
+
+QFileDialog* PhotoPicker::browseDialog() const { return _dialog.data(); }
+
+void PhotoPicker::browse() {
     if (_dialog) {
         _dialog->raise();
         return;
     }
-    auto* dialog = new QFileDialog(window, tr("Choose a Photo"), startFolder(),
+    QWidget* host = _dialogHost ? _dialogHost.data() : window();
+    auto* dialog = new QFileDialog(host, tr("Choose a Photo"), startFolder(),
                                    tr("Photos (%1)").arg(photoPatterns.join(QLatin1Char(' '))));
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     _dialog = dialog;
-    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& path) {
-        if (didFinishPickingFile)
-            didFinishPickingFile(this, path);
-    });
-    connect(dialog, &QFileDialog::rejected, this, [this] {
-        if (didCancel)
-            didCancel(this);
-    });
+    // The callback is copied: the picker may be closed before the dialog is.
+    connect(dialog, &QFileDialog::fileSelected, dialog,
+            [self = QPointer<PhotoPicker>(this), picked = didFinishPickingFile](const QString& path) {
+                if (picked)
+                    picked(self.data(), path);
+            });
     dialog->open(); // never exec()
 }
 
-void PhotoPicker::dismiss() {
-    if (_dialog)
-        _dialog->close();
+int PhotoPicker::workersRunning() { return workers().load(); }
+
+QStringList PhotoPicker::libraryPhotos(int limit) {
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    QStringList photos = pictures.isEmpty() ? QStringList() : photosIn(pictures, limit);
+    return photos.isEmpty() ? photosIn(samplesFolder(), limit) : photos;
 }
 
-bool PhotoPicker::isVisible() const { return _dialog && _dialog->isVisible(); }
+QString PhotoPicker::startFolder() {
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!pictures.isEmpty() && QFileInfo(pictures).isDir() && !photosIn(pictures, 1).isEmpty())
+        return pictures;
+    return samplesFolder();
+}
+
+QString PhotoPicker::thumbnailFolder() {
+    const QString folder = Directories::caches() + QStringLiteral("/Thumbnails");
+    QDir().mkpath(folder);
+    return folder;
+}
+
+QImage PhotoPicker::thumbnail(const QString& path, int side) {
+    const QFileInfo info(path);
+    // Named by what the thumbnail shows: the file as it is now, at this size.
+    const QByteArray key = QCryptographicHash::hash(
+        (info.absoluteFilePath() + QLatin1Char('|') + QString::number(info.size()) + QLatin1Char('|') +
+         QString::number(info.lastModified().toMSecsSinceEpoch()) + QLatin1Char('|') + QString::number(side))
+            .toUtf8(),
+        QCryptographicHash::Sha1);
+    const QString cached = thumbnailFolder() + QLatin1Char('/') + QString::fromLatin1(key.toHex()) + QStringLiteral(".jpg");
+    QImage image(cached);
+    if (!image.isNull())
+        return image;
+    // Read at the size that covers the square, then cut to it.
+    const PhotoFile::Result read = PhotoFile::readUpright(path, [side](QSizeF upright) {
+        const qreal scale = std::min(1.0, side / std::min(upright.width(), upright.height()));
+        return QSize(std::max(1, int(std::ceil(upright.width() * scale))), std::max(1, int(std::ceil(upright.height() * scale))));
+    });
+    if (!read.ok())
+        return {};
+    const QImage& full = read.photo.bitmap();
+    const int cut = std::min(full.width(), full.height());
+    image = full.copy((full.width() - cut) / 2, (full.height() - cut) / 2, cut, cut).convertToFormat(QImage::Format_RGB32);
+    image.save(cached, "jpeg", 85);
+    return image;
+}
 
 } // namespace grinsley::platform

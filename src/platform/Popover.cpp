@@ -1,5 +1,7 @@
 #include "Popover.h"
 
+#include <algorithm>
+
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -8,18 +10,26 @@ namespace grinsley::platform {
 Popover::Popover(QWidget* content) : QFrame(nullptr, Qt::Popup), _content(content) {
     setObjectName(QStringLiteral("popover"));
     setFrameShape(QFrame::StyledPanel);
-    setStyleSheet(QStringLiteral("#popover { background: #f4f4f6; border: 1px solid #888; border-radius: 10px; }"));
+    setStyleSheet(QStringLiteral("#popover { background: #26282d; border: 1px solid #4a4d55; border-radius: 10px; }"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
     if (content)
         layout->addWidget(content);
 }
 
+void Popover::placeUnder(QWidget* floating, QWidget* anchor) {
+    QPoint at = anchor ? anchor->mapToGlobal(QPoint(anchor->width() / 2, anchor->height())) : QPoint();
+    at.rx() -= floating->width() / 2;
+    if (QWidget* window = anchor ? anchor->window() : nullptr) {
+        const QRect inside(window->mapToGlobal(QPoint(0, 0)), window->size());
+        at.setX(std::clamp(at.x(), inside.left() + 4, std::max(inside.left() + 4, inside.right() - floating->width() - 4)));
+    }
+    floating->move(at);
+}
+
 void Popover::presentPopoverFromWidget(QWidget* anchor, bool) {
     adjustSize();
-    QPoint at = anchor ? anchor->mapToGlobal(QPoint(anchor->width() / 2, anchor->height())) : QPoint();
-    at.rx() -= width() / 2;
-    move(at);
+    placeUnder(this, anchor);
     _dismissedByCode = false;
     show();
 }

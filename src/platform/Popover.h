@@ -20,6 +20,9 @@ public:
     void presentPopoverFromWidget(QWidget* anchor, bool animated);
     void dismissPopoverAnimated(bool animated);
     bool isPopoverVisible() const { return isVisible(); }
+    // Puts a floating widget under the anchor, centred on it, moved along only as far as keeps it inside the
+    // anchor's window.
+    static void placeUnder(QWidget* floating, QWidget* anchor);
 
 protected:
     void hideEvent(QHideEvent* event) override;

@@ -18,6 +18,7 @@
 #include "platform/Bundle.h"
 #include "platform/Device.h"
 #include "platform/NavigationController.h"
+#include "platform/PhotoPicker.h"
 #include "platform/UserDefaults.h"
 #include "rating/RatingPrompt.h"
 #include "support/IsolatedTest.h"
@@ -40,7 +41,11 @@ protected:
         EditingStateWriter::shared().waitUntilIdle();
         // The threads the launch started (uploads, rating reports) end before the test's folders go.
         EXPECT_TRUE(QTest::qWaitFor(
-            [] { return TallyUpload::uploadsInFlight() == 0 && RatingPrompt::reportsInFlight() == 0; }, 10000));
+            [] {
+                return TallyUpload::uploadsInFlight() == 0 && RatingPrompt::reportsInFlight() == 0 &&
+                       platform::PhotoPicker::workersRunning() == 0;
+            },
+            10000));
         platform::Application::shared().setDelegate({});
         platform::Application::shared().resetLifecycle();
         IsolatedTest::TearDown();

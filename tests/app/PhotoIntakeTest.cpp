@@ -1,6 +1,10 @@
 #include <sys/stat.h>
 
 #include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QListWidget>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -9,6 +13,7 @@
 #include "platform/ActivityIndicator.h"
 #include "platform/PhotoPicker.h"
 #include "platform/UserDefaults.h"
+#include "support/Render.h"
 
 using namespace grinsley;
 using grinsley::platform::Image;
@@ -94,6 +99,73 @@ TEST_F(PhotoIntakeTest, PhotoAndPiecePlacedBeforeQuittingComeBack) {
 TEST_F(PhotoIntakeTest, PickerStartsInPicturesOrTheSamples) {
     const QString folder = platform::PhotoPicker::startFolder();
     EXPECT_TRUE(QFile::exists(folder + "/Sample1.jpg")); // Pictures is empty in a fresh home
+    EXPECT_EQ(platform::PhotoPicker::libraryPhotos(), QStringList{folder + "/Sample1.jpg"});
+}
+
+// Open shows the library full screen on the phone: the photos of Pictures and its folders, newest first, their
+// thumbnails made off the interface thread and kept; a tap on one closes the picker and opens that photo.
+TEST_F(PhotoIntakeTest, ThePhoneLibraryIsAGridOfThePhotosNewestFirst) {
+    const QString pictures = home() + "/Pictures";
+    QDir().mkpath(pictures + "/Holiday");
+    const QStringList names{pictures + "/old.jpg", pictures + "/Holiday/newest.jpg", pictures + "/middle.png"};
+    const QDateTime now = QDateTime::currentDateTime();
+    const int ages[] = {300, 10, 100};
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(grinsley::testing::quadrantPhoto({400, 300}).save(names[i]));
+        QFile file(names[i]);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(now.addSecs(-ages[i]), QFileDevice::FileModificationTime));
+    }
+    launch();
+    MoxelViewController* editor = start();
+    editor->openItem()->trigger();
+    platform::PhotoPicker* picker = editor->photoPicker();
+    ASSERT_NE(picker, nullptr);
+    EXPECT_EQ(editor->modalViewController(), picker);
+    EXPECT_EQ(picker->geometry(), app->window()->rect()) << "the whole screen";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return picker->thumbnailsShown() == 3; }, 5000));
+    EXPECT_EQ(picker->photos(), QStringList({names[1], names[2], names[0]}));
+    EXPECT_EQ(QDir(platform::PhotoPicker::thumbnailFolder()).entryList(QDir::Files).size(), 3) << "kept for next time";
+    grinsley::testing::renderScreenToPng(app->window(), "photo-picker-phone");
+
+    QListWidget* grid = picker->grid();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualItemRect(grid->item(0)).center());
+    ASSERT_TRUE(editor->isLoadingImage()) << "the tapped photo is opening";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editor->isLoadingImage(); }, 5000));
+    EXPECT_EQ(editor->drawView()->currentImage().pixelSize(), QSize(400, 300));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(editor->photoPicker(), nullptr) << "closed by the pick";
+}
+
+// On the tablet the library is a popover from Open; Cancel closes it. Browse offers a file dialog over the
+// window, whose choice opens even though the popover closed when the dialog came up.
+TEST_F(PhotoIntakeTest, TheTabletLibraryIsAPopoverWithBrowse) {
+    launch(platform::Idiom::Tablet);
+    MoxelViewController* editor = start();
+    editor->openItem()->trigger();
+    platform::PhotoPicker* picker = editor->photoPicker();
+    ASSERT_NE(picker, nullptr);
+    ASSERT_TRUE(editor->currentPopoverController());
+    EXPECT_EQ(editor->currentPopoverController()->contentViewController(), picker);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return picker->thumbnailsShown() == 1; }, 5000)) << "the bundled sample";
+    grinsley::testing::renderScreenToPng(app->window(), "photo-picker-tablet");
+    QTest::mouseClick(picker->cancelButton(), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(editor->currentPopoverController());
+
+    editor->openItem()->trigger();
+    QTest::mouseClick(editor->photoPicker()->browseButton(), Qt::LeftButton);
+    QPointer<QFileDialog> dialog = editor->photoPicker()->browseDialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(dialog->parentWidget(), app->window());
+    editor->dismissPopoverViews(false);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(dialog) << "the dialog outlives the popover";
+    const QString photo = home() + "/elsewhere.png";
+    ASSERT_TRUE(grinsley::testing::quadrantPhoto({64, 48}).save(photo));
+    emit dialog->fileSelected(photo);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editor->isLoadingImage() && editor->hasCurrentImage(); }, 5000));
+    EXPECT_EQ(editor->drawView()->currentImage().pixelSize(), QSize(64, 48));
 }
 
 // A photo file opens through the worker, shrunk and upright, like a picked one.
