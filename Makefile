@@ -20,7 +20,8 @@ run: build
 test: build
 	@ctest --preset $(PRESET)
 
-bench: setup
+bench:
+	@tools/setup.sh bench
 	@cmake --preset bench >/dev/null
 	@cmake --build --preset bench
 	@build/bench/bench/grinsley_bench

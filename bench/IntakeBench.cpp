@@ -1,6 +1,7 @@
 // Photo intake, from a 12-megapixel camera file (4032 x 3024, tagged to turn a quarter clockwise) to the upright
 // canvas photo of each layout's limit, beside libjpeg-turbo's own decode at the same reduction (the floor) and
 // Qt's plain scaled decode. Also the longest the interface thread is held while the editor opens the file.
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
+#include <QProcess>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -151,8 +153,44 @@ void editorStall(benchmark::State& state) {
     state.counters["longest_stall_ms"] = double(worst) / 1e6;
 }
 
+// How much fine detail survives the shrink: the mean absolute Laplacian of the luma. A softer result has less.
+double sharpness(const QImage& image) {
+    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+    double sum = 0;
+    for (int y = 1; y + 1 < grey.height(); ++y) {
+        const uchar* above = grey.constScanLine(y - 1);
+        const uchar* row = grey.constScanLine(y);
+        const uchar* below = grey.constScanLine(y + 1);
+        for (int x = 1; x + 1 < grey.width(); ++x)
+            sum += std::abs(4 * row[x] - row[x - 1] - row[x + 1] - above[x] - below[x]);
+    }
+    return sum / double((grey.width() - 2) * (grey.height() - 2));
+}
+
+// Sharpness of the upright phone-size photo beside libvips' thumbnailer at the same size, when it is installed.
+void sharpnessBesideLibvips(benchmark::State& state) {
+    QImage ours;
+    for (auto _ : state)
+        ours = PhotoFile::readUpright(cameraFile(), [](QSizeF upright) { return targetFor(upright, 1000000); })
+                   .photo.bitmap();
+    state.counters["grinsley"] = sharpness(ours);
+    const QString vips = QDir::tempPath() + QStringLiteral("/grinsley-bench-vips.png");
+    QProcess thumbnailer;
+    thumbnailer.start(QStringLiteral("vipsthumbnail"),
+                      {cameraFile(), QStringLiteral("--size"), QStringLiteral("%1x%2").arg(ours.width()).arg(ours.height()),
+                       QStringLiteral("-o"), vips});
+    if (thumbnailer.waitForFinished(60000) && thumbnailer.exitCode() == 0) {
+        const QImage theirs(vips);
+        state.counters["libvips"] = sharpness(theirs);
+        state.counters["libvips_same_size"] = theirs.size() == ours.size();
+    } else {
+        state.SetLabel("vipsthumbnail not installed");
+    }
+}
+
 } // namespace
 
+BENCHMARK(sharpnessBesideLibvips)->Name("intake/sharpness_12MP_phone")->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(libjpegFloor)->Name("intake/floor_libjpeg_turbo_quarter_12MP")->Unit(benchmark::kMillisecond);
 BENCHMARK(qtScaledDecode)->Name("intake/qt_scaled_decode_12MP")->Unit(benchmark::kMillisecond);
 BENCHMARK(intake)->Name("intake/12MP_exif6_phone")->Arg(1000000)->Unit(benchmark::kMillisecond);

@@ -11,6 +11,11 @@ packages=(
   xvfb xauth xdg-utils
 )
 
+# The benchmarks compare photo intake with libvips' thumbnailer; only `make bench` needs it.
+if [ "${1:-}" = "bench" ]; then
+  packages+=(libvips-tools)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
