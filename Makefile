@@ -38,7 +38,7 @@ fuzz: setup
 resources: setup
 	@cmake -S . -B build/tools -G Ninja -DGRINSLEY_BUILD_TOOLS=ON -DGRINSLEY_BUILD_TESTS=OFF >/dev/null
 	@cmake --build build/tools --target grinsley_resource_generator
-	@QT_QPA_PLATFORM=offscreen build/tools/tools/resource_generator/grinsley_resource_generator resources/images
+	@QT_QPA_PLATFORM=offscreen build/tools/tools/resource_generator/grinsley_resource_generator resources/images resources/icons
 
 # Retakes the user manual's pictures from the running program into resources/html/manual.
 manual: setup

@@ -1,5 +1,6 @@
 // Draws the application's bundled images: the selection overlay's handle icons, the two shape masks and a
-// sample photo. Run with `make resources`; the output is checked in under resources/images.
+// sample photo, and the launcher's icon. Run with `make resources`; the output is checked in under
+// resources/images and resources/icons.
 #include <cmath>
 
 #include <QDir>
@@ -256,6 +257,46 @@ QImage blueButton() {
     return image;
 }
 
+// The program's own icon for the desktop's launcher, drawn for each size so that small ones stay crisp: two faces
+// on a dark rounded tile, one under a dashed selection that is being lifted away.
+QImage applicationIcon(int side) {
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(side / 256.0, side / 256.0);
+    QLinearGradient tile(0, 0, 0, 256);
+    tile.setColorAt(0, QColor(64, 118, 214));
+    tile.setColorAt(1, QColor(22, 44, 96));
+    p.setPen(Qt::NoPen);
+    p.setBrush(tile);
+    p.drawRoundedRect(QRectF(8, 8, 240, 240), 48, 48);
+    const auto face = [&p](QPointF centre, QColor skin, QColor hair) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(hair);
+        p.drawEllipse(centre + QPointF(0, -10), 46, 44);
+        p.setBrush(skin);
+        p.drawEllipse(centre, 38, 44);
+        p.setBrush(QColor(30, 32, 40));
+        p.drawEllipse(centre + QPointF(-14, -6), 6, 6);
+        p.drawEllipse(centre + QPointF(14, -6), 6, 6);
+        p.setPen(QPen(QColor(150, 50, 50), 6, Qt::SolidLine, Qt::RoundCap));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(centre + QPointF(-16, 2), QSizeF(32, 22)), 200 * 16, 140 * 16);
+    };
+    face({84, 140}, QColor(244, 206, 170), QColor(110, 70, 30));
+    face({172, 140}, QColor(200, 146, 104), QColor(25, 25, 30));
+    // The selection around the right face, a little lifted and turned.
+    p.save();
+    p.translate(172, 132);
+    p.rotate(-12);
+    p.setPen(QPen(Qt::white, side >= 48 ? 7 : 12, Qt::DashLine, Qt::RoundCap));
+    p.setBrush(QColor(255, 255, 255, 40));
+    p.drawEllipse(QPointF(0, 0), 62, 76);
+    p.restore();
+    return image;
+}
+
 // The editor's toolbar glyphs: white strokes on nothing, 22 points square.
 QImage toolIcon(const QString& name) {
     QImage image = blankIcon(22);
@@ -379,5 +420,12 @@ int main(int argc, char** argv) {
     ok &= save(shapeArtwork(true), out + QStringLiteral("/ShapeRectangle") + at2);
     for (const char* tool : {"Open", "Share", "Undo", "Copy", "Paste", "Swap", "Crop", "Shapes", "Flip", "Clear", "Help"})
         ok &= save(toolIcon(QLatin1String(tool)), out + QStringLiteral("/Tool%1").arg(QLatin1String(tool)) + at2);
+    // The launcher's icon in the sizes desktops look for, laid out as the icon theme is on disk.
+    const QString icons = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("resources/icons");
+    for (int size : {16, 24, 32, 48, 64, 128, 256, 512}) {
+        const QString folder = QStringLiteral("%1/hicolor/%2x%2/apps").arg(icons).arg(size);
+        QDir().mkpath(folder);
+        ok &= save(applicationIcon(size), folder + QStringLiteral("/app.grinsley.Grinsley.png"));
+    }
     return ok ? 0 : 1;
 }
