@@ -1,17 +1,23 @@
 #include "MoxelAppDelegate.h"
 
+#include <QDropEvent>
 #include <QGuiApplication>
+#include <QMimeData>
+#include <QLoggingCategory>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
 
 #include "analytics/TallyAPI.h"
+#include "app/MoxelViewController.h"
 #include "app/StartupViewController.h"
 #include "app/UncaughtExceptionHandler.h"
 #include "platform/Application.h"
 #include "platform/Device.h"
 #include "platform/NavigationController.h"
 #include "rating/RatingPrompt.h"
+
+Q_LOGGING_CATEGORY(lcApp, "grinsley.app")
 
 namespace grinsley {
 
@@ -28,6 +34,8 @@ MoxelAppDelegate::MoxelAppDelegate() : _window(std::make_unique<QWidget>()) {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         size = size.boundedTo(screen->availableSize() - QSize(40, 80));
     _window->resize(size);
+    _window->setAcceptDrops(true);
+    _window->installEventFilter(this);
 }
 
 MoxelAppDelegate::~MoxelAppDelegate() {
@@ -42,6 +50,8 @@ void MoxelAppDelegate::install() {
     delegate.willTerminate = [this] { applicationWillTerminate(); };
     delegate.willEnterForeground = [this] { applicationWillEnterForeground(); };
     delegate.didReceiveMemoryWarning = [this] { applicationDidReceiveMemoryWarning(); };
+    delegate.openFile = [this](const QString& path) { openPhotoFile(path); };
+    delegate.handleOpenURL = [this](const QString& url) { return handleOpenURL(url); };
     platform::Application::shared().setDelegate(std::move(delegate));
 }
 
@@ -54,6 +64,74 @@ void MoxelAppDelegate::applicationDidFinishLaunching() {
     _window->activateWindow();
     platform::Application::shared().watchWindow(_window.get());
     RatingPrompt::appLaunched();
+}
+
+void MoxelAppDelegate::bringToFront() {
+    if (_window->isMinimized())
+        _window->showNormal();
+    _window->show();
+    _window->raise();
+    _window->activateWindow();
+}
+
+void MoxelAppDelegate::openPhotoFile(const QString& path) {
+    bringToFront();
+    MoxelViewController* editor = _startupViewController->mainViewController();
+    if (!editor || _navigationController->topViewController() != editor) {
+        while (_navigationController->topViewController() != _startupViewController)
+            _navigationController->popViewControllerAnimated(false);
+        _startupViewController->startButtonTouched();
+        editor = _startupViewController->mainViewController();
+    }
+    if (!editor)
+        return;
+    editor->loadViewIfNeeded();
+    editor->dismissPopoverViews(false);
+    editor->dismissModalViewController(false);
+    editor->openPhotoFile(path);
+}
+
+namespace {
+// The first local file among what is dragged, if any.
+QString droppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls())
+        return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    return {};
+}
+} // namespace
+
+bool MoxelAppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == _window.get()) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (!droppedFile(drag->mimeData()).isEmpty())
+                drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QString path = droppedFile(drop->mimeData());
+            if (path.isEmpty())
+                return true;
+            drop->acceptProposedAction();
+            openPhotoFile(path); // its own checks say whether it is a photo
+            return true;
+        }
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool MoxelAppDelegate::handleOpenURL(const QString& url) {
+    qCInfo(lcApp).noquote() << "no session takes the URL" << url;
+    return false;
 }
 
 void MoxelAppDelegate::applicationDidEnterBackground() {

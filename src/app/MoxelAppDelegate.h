@@ -36,6 +36,17 @@ public:
     void applicationWillTerminate();
     void applicationWillEnterForeground();
     void applicationDidReceiveMemoryWarning();
+    // A photo handed to the program (command line, a later start, the desktop): the editor opens it through the
+    // same intake as Open, coming forward first.
+    void openPhotoFile(const QString& path);
+    // A URL handed to the program. Nothing here takes one yet: false.
+    bool handleOpenURL(const QString& url);
+    // The window to the front (a later start handed its work here).
+    void bringToFront();
+
+protected:
+    // Photos dropped anywhere on the window.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     std::unique_ptr<QWidget> _window;

@@ -138,6 +138,7 @@ void MoxelViewController::viewDidLoad() {
         }
         connect(item.action, &QAction::triggered, this, item.command);
     }
+    addKeyboardShortcuts();
     for (QToolBar* bar : {_topToolbar, _bottomToolbar}) {
         if (!bar)
             continue;
@@ -167,6 +168,8 @@ void MoxelViewController::viewDidLoad() {
     _scene->setSceneRect(_drawView->bounds());
     _scrollView->setScene(_scene);
     _scrollView->viewport()->installEventFilter(this);
+    // Dropped photos are the window's to take (the canvas's scene takes no drops).
+    _scrollView->setAcceptDrops(false);
 
     _drawView->initialize(topBarHeight(), bottomBarHeight(), this);
     _drawView->restoreApplicationState();
@@ -406,6 +409,45 @@ void MoxelViewController::displayTextBubble() {
     bubble->setDelegate(this);
     bubble->loadView(QSizeF(window()->size()), _drawView);
     _currentTextBubbleController = bubble;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Keyboard
+
+// The usual keys for the commands, shown in the items' tooltips; the arrows nudge the selection (Shift: ten
+// times as far); Escape closes a sheet, a popover or the photo picker.
+void MoxelViewController::addKeyboardShortcuts() {
+    const std::pair<QAction*, QKeySequence::StandardKey> keys[] = {
+        {_openItem, QKeySequence::Open},   {_copyItem, QKeySequence::Copy},   {_pasteItem, QKeySequence::Paste},
+        {_undoItem, QKeySequence::Undo},   {_clearItem, QKeySequence::Delete}, {_helpItem, QKeySequence::HelpContents}};
+    for (const auto& [item, key] : keys) {
+        item->setShortcut(key);
+        item->setToolTip(QStringLiteral("%1 (%2)").arg(item->text(), item->shortcut().toString(QKeySequence::NativeText)));
+        addAction(item); // the editor's keys, even for an item no bar shows
+    }
+    const auto command = [this](const QKeySequence& key, auto&& run) {
+        auto* action = new QAction(this);
+        action->setShortcut(key);
+        connect(action, &QAction::triggered, this, run);
+        addAction(action);
+        return action;
+    };
+    _saveShortcut = command(QKeySequence::Save, [this] {
+        if (_organizeItem->isEnabled())
+            saveButtonTouched();
+    });
+    _organizeItem->setToolTip(tr("%1 (%2 saves the photo)")
+                                  .arg(_organizeItem->text(), _saveShortcut->shortcut().toString(QKeySequence::NativeText)));
+    const std::pair<Qt::Key, QPointF> arrows[] = {
+        {Qt::Key_Left, {-1, 0}}, {Qt::Key_Right, {1, 0}}, {Qt::Key_Up, {0, -1}}, {Qt::Key_Down, {0, 1}}};
+    for (const auto& [key, step] : arrows) {
+        command(QKeySequence(key), [this, step = step] { _drawView->nudgeSelection(step); });
+        command(QKeySequence(Qt::SHIFT | key), [this, step = step] { _drawView->nudgeSelection(step * 10); });
+    }
+    command(QKeySequence::Cancel, [this] {
+        dismissPopoverViews(true);
+        closePhotoPicker(_picker);
+    });
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -161,6 +161,7 @@ private:
     // The toolbar button of an item (the editor itself when no bar shows it).
     QWidget* widgetForItem(QAction* item) const;
     void layoutCanvas();
+    void addKeyboardShortcuts();
     bool loadInBackground(const QString& path, std::function<platform::PhotoFile::Result(int limit)> work);
     void finishLoading(const QString& path, const platform::PhotoFile::Result& result);
 
@@ -181,6 +182,7 @@ private:
     QAction* _horizontalFlipItem = nullptr;
     QAction* _clearItem = nullptr;
     QAction* _helpItem = nullptr;
+    QAction* _saveShortcut = nullptr;
     bool _isLoadingImage = false;
     quint64 _loadGeneration = 0; // which load an answer from the worker belongs to
     platform::ActivityIndicator* _activityIndicator = nullptr; // child widget while loading

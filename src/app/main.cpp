@@ -1,6 +1,7 @@
 // The process entry: the application loop with the delegate that builds the window.
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QThread>
 
 #include "analytics/transport/TallyHTTPClient.h"
@@ -11,6 +12,7 @@
 #include "platform/Device.h"
 #include "platform/Directories.h"
 #include "platform/Reachability.h"
+#include "platform/SingleInstance.h"
 #include "platform/WebView.h"
 #include "rating/RatingPrompt.h"
 
@@ -24,8 +26,19 @@ int main(int argc, char** argv) {
     grinsley::platform::Device::configure(QCoreApplication::arguments());
     grinsley::platform::Reachability::loadBackend(); // here: it must be loaded on the main thread
 
+    // One program per user: a later start hands its files and URLs to the running one and ends.
+    if (grinsley::platform::SingleInstance::handToRunning(QCoreApplication::arguments().mid(1), QDir::currentPath()))
+        return 0;
+
     grinsley::MoxelAppDelegate delegate;
     delegate.install();
+    grinsley::platform::SingleInstance instance;
+    instance.received = [&delegate](const QStringList& arguments, const QString& workingFolder) {
+        delegate.bringToFront();
+        grinsley::platform::Application::shared().openArguments(arguments, workingFolder);
+    };
+    if (!instance.listen())
+        qWarning("Grinsley: cannot take files from later starts at %s", qPrintable(instance.serverName()));
     grinsley::platform::Application::shared().installQuitSignalHandlers();
     grinsley::platform::Application::shared().finishLaunching(QCoreApplication::arguments());
     const int status = app.exec();

@@ -238,6 +238,13 @@ void DrawView::flipVertically() {
         _selectionView->flipImage(true);
 }
 
+void DrawView::nudgeSelection(QPointF step) {
+    if (!_selectionView)
+        return;
+    _selectionView->setCenterWithBoundsCheck(_selectionView->center() + step);
+    editCompleted();
+}
+
 void DrawView::changeSelectionShape(int shape) {
     if (_selectionView)
         _selectionView->assignSelectionShape(shape);

@@ -64,6 +64,8 @@ public:
     void flipHorizontally();
     void flipVertically();
     void changeSelectionShape(int shape);
+    // Moves the selection by a step in canvas points, kept on the canvas; saved like a drag.
+    void nudgeSelection(QPointF step);
 
     // A rectangle in canvas points as photo pixels.
     QRectF canvasToPhoto(const QRectF& canvas) const;

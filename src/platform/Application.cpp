@@ -1,5 +1,7 @@
 #include "Application.h"
 
+#include <QDir>
+
 #include <csignal>
 
 #include <fcntl.h>
@@ -122,10 +124,27 @@ bool Application::eventFilter(QObject* watched, QEvent* event) {
 void Application::finishLaunching(const QStringList& arguments) {
     if (_delegate.didFinishLaunching)
         _delegate.didFinishLaunching();
-    for (const QString& argument : arguments.mid(1)) {
+    openArguments(arguments.mid(1), QDir::currentPath());
+}
+
+void Application::openArguments(const QStringList& arguments, const QString& workingFolder) {
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (argument == QLatin1String("--idiom")) {
+            ++i; // and its value
+            continue;
+        }
+        if (argument.startsWith(QLatin1Char('-')) || argument.isEmpty())
+            continue;
         const QUrl url(argument);
-        if (url.isValid() && url.scheme().size() > 1 && !argument.startsWith(QLatin1Char('-')))
+        // A one-letter scheme is a drive, not a URL; anything without a scheme is a path.
+        const bool isUrl = url.isValid() && url.scheme().size() > 1;
+        if (isUrl && !url.isLocalFile()) {
             openURL(argument);
+        } else if (_delegate.openFile) {
+            const QString path = isUrl ? url.toLocalFile() : QDir(workingFolder).absoluteFilePath(argument);
+            _delegate.openFile(QDir::cleanPath(path));
+        }
     }
 }
 

@@ -22,6 +22,8 @@ struct ApplicationDelegate {
     std::function<void()> willTerminate;
     std::function<void()> didReceiveMemoryWarning;
     std::function<bool(const QString& url)> handleOpenURL;
+    // A file handed to the program (on its command line, by a later start, or by the desktop).
+    std::function<void(const QString& path)> openFile;
 };
 
 // The application's lifecycle, from Qt's application state and quit signals: hidden or suspended is the
@@ -37,6 +39,9 @@ public:
 
     // Called once the main window is up: tells the delegate, then hands it the URLs on the command line.
     void finishLaunching(const QStringList& arguments);
+    // Command-line arguments after the program's name: files (paths, relative to the working folder, or
+    // file: URLs) go to the delegate's openFile, other URLs to openURL; options and their values are skipped.
+    void openArguments(const QStringList& arguments, const QString& workingFolder);
     // SIGTERM, SIGINT and SIGHUP (a closed terminal) quit through the event loop, and so terminate properly;
     // the program's entry calls it.
     void installQuitSignalHandlers();

@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -139,6 +140,15 @@ PhotoPicker::PhotoPicker(QWidget* parent) : ViewController(parent) {
         }
         --workers();
     }).detach();
+}
+
+void PhotoPicker::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Cancel) && didCancel) {
+        event->accept();
+        didCancel(this);
+        return;
+    }
+    ViewController::keyPressEvent(event);
 }
 
 // A Browse dialog stays: it belongs to its host window, and its choice still counts.

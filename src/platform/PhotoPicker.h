@@ -57,6 +57,9 @@ public:
     // Pickers' workers still reading (a closed picker's ends after its current thumbnail).
     static int workersRunning();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override; // Escape cancels
+
 private:
     void showPhotos(const QStringList& photos);
     void showThumbnail(int row, const QImage& image);
