@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools libgl-dev libxkbcommon-dev libjpeg-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev libcpp-httplib-dev
   rapidjson-dev nlohmann-json3-dev clang libclang-rt-dev
-  xvfb xauth xdg-utils desktop-file-utils appstream file
+  xvfb xauth xdg-utils desktop-file-utils appstream file python3
 )
 
 # The benchmarks compare photo intake with libvips' thumbnailer; only `make bench` needs it.
