@@ -3,6 +3,7 @@
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QUrl>
 #include <QLoggingCategory>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -130,7 +131,9 @@ bool MoxelAppDelegate::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool MoxelAppDelegate::handleOpenURL(const QString& url) {
-    qCInfo(lcApp).noquote() << "no session takes the URL" << url;
+    // Only where it was going: what follows may be a token, which never goes into a log.
+    const QUrl target(url);
+    qCInfo(lcApp).noquote() << "no session takes the URL" << target.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo).toString();
     return false;
 }
 

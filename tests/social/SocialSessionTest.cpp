@@ -1,4 +1,7 @@
+#include <QDir>
+#include <QFile>
 #include <QNetworkCookie>
+#include <QProcess>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -16,7 +19,7 @@ using grinsley::testing::Recorder;
 
 namespace {
 
-constexpr const char* appId = "314159265358979";
+constexpr const char* appId = GRINSLEY_SOCIAL_APP_ID;
 const QString callback = QStringLiteral("sn314159265358979://authorize");
 
 // A session delegate that writes down what it heard.
@@ -278,4 +281,31 @@ TEST_F(SocialSessionTest, DialogParameters) {
     EXPECT_EQ(loginDelegate, &session) << "the session takes the login itself";
     EXPECT_EQ(param(loginParams, "type"), "user_agent");
     EXPECT_EQ(param(loginParams, "client_id"), "<none>") << "the caller supplies it";
+}
+
+// One authorization end to end, with real processes: a running program holding a session sends the login page
+// to the browser; the service redirects to the program's callback scheme; the desktop starts the real program
+// with that URL, which hands it to the running one; the session logs in.
+TEST_F(SocialSessionTest, AnAuthorizationEndToEnd) {
+    const QString runtime = home() + "/run";
+    ASSERT_TRUE(QDir().mkpath(runtime));
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    redirectTo(std::string("sn") + GRINSLEY_SOCIAL_APP_ID + "://authorize#access_token=e2e%2Dtoken&expires_in=3600");
+    QProcess running;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_RUNTIME_DIR", runtime);
+    environment.insert("GRINSLEY_PROGRAM", GRINSLEY_PROGRAM);
+    running.setProcessEnvironment(environment);
+    running.start(GRINSLEY_SOCIAL_LOGIN_CHILD, {url("/dialog/"), GRINSLEY_STAND_IN_BROWSER});
+    ASSERT_TRUE(running.waitForFinished(60000)) << running.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromLatin1(running.readAllStandardOutput()).trimmed(), "sessionDidLogin valid=1")
+        << running.readAllStandardError().toStdString();
+    EXPECT_EQ(running.exitCode(), 0);
+    // The login page as the browser asked for it: the program's callback as the redirect.
+    const auto s = seen();
+    ASSERT_FALSE(s.empty());
+    const QUrlQuery query(QUrl(QString::fromStdString(s.front().target)));
+    EXPECT_EQ(QUrl(QString::fromStdString(s.front().target)).path(), "/dialog/oauth");
+    EXPECT_EQ(query.queryItemValue("client_id"), GRINSLEY_SOCIAL_APP_ID);
+    EXPECT_EQ(query.queryItemValue("redirect_uri", QUrl::FullyDecoded), callback);
 }

@@ -100,6 +100,8 @@ void SocialTest::SetUp() {
         std::lock_guard lock(_mutex);
         res.status = _status;
         res.set_content(_body, _type.c_str());
+        if (!_location.empty())
+            res.set_header("Location", _location);
     };
     _server.server().Get("/slow", [record](const httplib::Request& req, httplib::Response& res) {
         record(req);
@@ -123,6 +125,12 @@ void SocialTest::answerWith(int status, std::string body, std::string type) {
     _status = status;
     _body = std::move(body);
     _type = std::move(type);
+}
+
+void SocialTest::redirectTo(std::string location) {
+    std::lock_guard lock(_mutex);
+    _status = 302;
+    _location = std::move(location);
 }
 
 std::vector<SeenRequest> SocialTest::seen() const {

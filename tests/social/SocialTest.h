@@ -93,6 +93,8 @@ protected:
 
     // The next answer of "/answer": status and body.
     void answerWith(int status, std::string body, std::string type = "application/json");
+    // Answers with a redirect to that URL from now on.
+    void redirectTo(std::string location);
     std::vector<SeenRequest> seen() const;
     QString url(const char* path) const { return QString::fromLatin1(_server.url(path)); }
 
@@ -102,6 +104,7 @@ protected:
     int _status = 200;
     std::string _body = "{}";
     std::string _type = "application/json";
+    std::string _location;
     std::vector<QString> _log;
 };
 
