@@ -12,6 +12,7 @@
 #include "analytics/TallyAPI.h"
 #include "app/MoxelViewController.h"
 #include "app/StartupViewController.h"
+#include "social/SocialSession.h"
 #include "app/UncaughtExceptionHandler.h"
 #include "platform/Application.h"
 #include "platform/Device.h"
@@ -131,6 +132,8 @@ bool MoxelAppDelegate::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool MoxelAppDelegate::handleOpenURL(const QString& url) {
+    if (const std::shared_ptr<SocialSession> session = _startupViewController->socialSession())
+        return session->handleOpenURL(url);
     // Only where it was going: what follows may be a token, which never goes into a log.
     const QUrl target(url);
     qCInfo(lcApp).noquote() << "no session takes the URL" << target.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo).toString();

@@ -39,7 +39,7 @@ public:
     // A photo handed to the program (command line, a later start, the desktop): the editor opens it through the
     // same intake as Open, coming forward first.
     void openPhotoFile(const QString& path);
-    // A URL handed to the program. Nothing here takes one yet: false.
+    // A URL handed to the program: the answer of the editor's social session, false without one.
     bool handleOpenURL(const QString& url);
     // The window to the front (a later start handed its work here).
     void bringToFront();

@@ -18,6 +18,7 @@
 #include "app/PhotoSharing.h"
 #include "app/ShapePickerViewController.h"
 #include "app/TextBubbleViewController.h"
+#include "app/UploadPhotoViewController.h"
 #include "app/UserManualViewController.h"
 #include "editing/DrawView.h"
 #include "editing/ImageResize.h"
@@ -56,6 +57,16 @@ int MoxelViewController::liveCount() { return editors(); }
 
 MoxelViewController::MoxelViewController(const QString& interfaceFile, QWidget* parent)
     : ViewController(parent), _interfaceFile(interfaceFile) {
+    _sessionCallbacks = std::make_shared<SocialSessionDelegate>(SocialSessionDelegate{
+        [this] { sessionDidLogin(); }, [this](bool cancelled) { sessionDidNotLogin(cancelled); },
+        [this] { sessionDidLogout(); }});
+    _requestCallbacks = std::make_shared<SocialRequestDelegate>();
+    _requestCallbacks->requestDidLoad = [this](SocialRequest* r, const SocialResult& result) { requestDidLoad(r, result); };
+    _requestCallbacks->requestDidFailWithError = [this](SocialRequest* r, const platform::ErrorRecord& e) {
+        requestDidFailWithError(r, e);
+    };
+    _dialogCallbacks = std::make_shared<SocialDialogDelegate>();
+    _dialogCallbacks->dialogDidComplete = [this](SocialDialogBase* d) { dialogDidComplete(d); };
     ++editors();
     setObjectName(QStringLiteral("editor"));
     // The interface file by its name, as a phone's bundle would load it.
@@ -409,6 +420,29 @@ void MoxelViewController::displayTextBubble() {
     bubble->setDelegate(this);
     bubble->loadView(QSizeF(window()->size()), _drawView);
     _currentTextBubbleController = bubble;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Social hooks
+
+void MoxelViewController::sessionDidLogin() { TallyAPI::logEvent(QStringLiteral("Social logged in")); }
+void MoxelViewController::sessionDidNotLogin(bool) { TallyAPI::logEvent(QStringLiteral("Social did not log in")); }
+void MoxelViewController::sessionDidLogout() { TallyAPI::logEvent(QStringLiteral("Social logged out")); }
+void MoxelViewController::requestDidLoad(SocialRequest*, const SocialResult&) {
+    TallyAPI::logEvent(QStringLiteral("Social request completed"));
+}
+void MoxelViewController::requestDidFailWithError(SocialRequest*, const platform::ErrorRecord& error) {
+    TallyAPI::logError(QStringLiteral("Social request failed"), error.localizedDescription(), &error);
+}
+void MoxelViewController::dialogDidComplete(SocialDialogBase*) {
+    TallyAPI::logEvent(QStringLiteral("Social dialog completed"));
+}
+
+void MoxelViewController::uploadPhotoToSocial() {
+    dismissPopoverViews(false); // nothing floats over a full screen
+    auto* upload = new UploadPhotoViewController;
+    upload->setDisplayImage(_drawView->currentImage().bitmap());
+    presentModalViewController(upload, true); // kept by nobody here: it closes itself
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include "editing/PopupMenuSupport.h"
 #include "platform/ActionSheet.h"
 #include "platform/PhotoFile.h"
+#include "social/SocialSession.h"
 #include "platform/Popover.h"
 #include "platform/ViewController.h"
 
@@ -119,6 +120,21 @@ public:
     void saveCompleted(const std::optional<platform::ErrorRecord>& error);
     void mailComposeControllerDidFinishWithResult(platform::MailComposer* composer, platform::MailComposeResult result);
 
+    // --- Social hooks: the session is never set by the program; the callbacks only record what happened.
+    const std::shared_ptr<SocialSession>& socialSession() const { return _socialSession; }
+    void setSocialSession(std::shared_ptr<SocialSession> session) { _socialSession = std::move(session); }
+    // This editor as the session's, the requests' and the dialogs' delegate (held weakly by them).
+    std::shared_ptr<const SocialSessionDelegate> socialSessionDelegate() const { return _sessionCallbacks; }
+    std::shared_ptr<const SocialRequestDelegate> socialRequestDelegate() const { return _requestCallbacks; }
+    std::shared_ptr<const SocialDialogDelegate> socialDialogDelegate() const { return _dialogCallbacks; }
+    void sessionDidLogin();
+    void sessionDidNotLogin(bool cancelled);
+    void sessionDidLogout();
+    void requestDidLoad(SocialRequest* request, const SocialResult& result);
+    void requestDidFailWithError(SocialRequest* request, const platform::ErrorRecord& error);
+    void dialogDidComplete(SocialDialogBase* dialog);
+    void uploadPhotoToSocial();
+
     // --- Hint bubble
     void displayTextBubble();
     QObject* currentTextBubbleController() const { return _currentTextBubbleController; }
@@ -187,6 +203,10 @@ private:
     quint64 _loadGeneration = 0; // which load an answer from the worker belongs to
     platform::ActivityIndicator* _activityIndicator = nullptr; // child widget while loading
     QPointer<platform::PhotoPicker> _picker; // while it shows
+    std::shared_ptr<SocialSession> _socialSession; // absent: nothing in the program makes one
+    std::shared_ptr<SocialSessionDelegate> _sessionCallbacks;
+    std::shared_ptr<SocialRequestDelegate> _requestCallbacks;
+    std::shared_ptr<SocialDialogDelegate> _dialogCallbacks;
     // Not owned: the transient child screens on view now.
     QPointer<platform::Popover> _currentPopoverController;
     QPointer<platform::ActionSheet> _currentActionSheet;

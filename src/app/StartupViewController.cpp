@@ -103,6 +103,10 @@ void StartupViewController::respondToMemoryWarning() {
 // ---------------------------------------------------------------------------------------------------------
 // Commands
 
+std::shared_ptr<SocialSession> StartupViewController::socialSession() const {
+    return _mainViewController ? _mainViewController->socialSession() : nullptr;
+}
+
 void StartupViewController::startButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Start"));
     // A fresh editor every time: it restores the last saved state as its view loads.

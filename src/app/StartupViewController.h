@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QPointer>
 
 #include "platform/MailComposer.h"
@@ -9,6 +11,8 @@ class QLabel;
 class QPushButton;
 
 namespace grinsley {
+
+class SocialSession;
 
 class MoxelViewController;
 
@@ -24,6 +28,8 @@ public:
     ~StartupViewController() override;
 
     MoxelViewController* mainViewController() const;
+    // The editor's social session; none without an editor (and, as the program stands, none with one).
+    std::shared_ptr<SocialSession> socialSession() const;
     QPushButton* startButton() const { return _startButton; }
     QPushButton* helpButton() const { return _helpButton; }
     QPushButton* videoButton() const { return _videoButton; }

@@ -238,8 +238,9 @@ QImage backgroundTile() {
     return tile;
 }
 
-// A glossy blue button, symmetric about its middle row and column so that stretching those keeps its look.
-QImage blueButton() {
+// A glossy button in the given colours, symmetric about its middle row and column so that stretching those keeps
+// its look.
+QImage glossyButton(QColor top, QColor upper, QColor lower, QColor bottom, QColor edge) {
     const int side = 21 * iconScale;
     QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -247,14 +248,25 @@ QImage blueButton() {
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF r(1, 1, side - 2, side - 2);
     QLinearGradient fill(0, 0, 0, side);
-    fill.setColorAt(0, QColor(110, 170, 250));
-    fill.setColorAt(0.48, QColor(40, 110, 220));
-    fill.setColorAt(0.52, QColor(25, 90, 200));
-    fill.setColorAt(1, QColor(20, 70, 170));
-    p.setPen(QPen(QColor(10, 40, 110), 2));
+    fill.setColorAt(0, top);
+    fill.setColorAt(0.48, upper);
+    fill.setColorAt(0.52, lower);
+    fill.setColorAt(1, bottom);
+    p.setPen(QPen(edge, 2));
     p.setBrush(fill);
     p.drawRoundedRect(r, 8 * iconScale, 8 * iconScale);
     return image;
+}
+
+QImage blueButton() {
+    return glossyButton(QColor(110, 170, 250), QColor(40, 110, 220), QColor(25, 90, 200), QColor(20, 70, 170),
+                        QColor(10, 40, 110));
+}
+
+// The upload screen's Cancel: the same gloss in red.
+QImage redButton() {
+    return glossyButton(QColor(250, 130, 120), QColor(215, 50, 40), QColor(195, 35, 30), QColor(160, 25, 20),
+                        QColor(100, 15, 10));
 }
 
 // The program's own icon for the desktop's launcher, drawn for each size so that small ones stay crisp: two faces
@@ -416,6 +428,7 @@ int main(int argc, char** argv) {
     ok &= save(samplePhoto(), out + QStringLiteral("/Sample1.jpg"), 90);
     ok &= save(backgroundTile(), out + QStringLiteral("/Background1") + at2);
     ok &= save(blueButton(), out + QStringLiteral("/Blue button") + at2);
+    ok &= save(redButton(), out + QStringLiteral("/Red button") + at2);
     ok &= save(shapeArtwork(false), out + QStringLiteral("/ShapeEllipse") + at2);
     ok &= save(shapeArtwork(true), out + QStringLiteral("/ShapeRectangle") + at2);
     for (const char* tool : {"Open", "Share", "Undo", "Copy", "Paste", "Swap", "Crop", "Shapes", "Flip", "Clear", "Help"})
