@@ -12,6 +12,7 @@
 #include "analytics/TallyAPI.h"
 #include "app/MoxelViewController.h"
 #include "app/StartupViewController.h"
+#include "social/SocialDialog.h"
 #include "social/SocialSession.h"
 #include "app/UncaughtExceptionHandler.h"
 #include "platform/Application.h"
@@ -55,6 +56,7 @@ void MoxelAppDelegate::install() {
     delegate.openFile = [this](const QString& path) { openPhotoFile(path); };
     delegate.handleOpenURL = [this](const QString& url) { return handleOpenURL(url); };
     platform::Application::shared().setDelegate(std::move(delegate));
+    installSocialDialogs();
 }
 
 void MoxelAppDelegate::applicationDidFinishLaunching() {

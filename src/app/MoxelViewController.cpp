@@ -66,7 +66,7 @@ MoxelViewController::MoxelViewController(const QString& interfaceFile, QWidget* 
         requestDidFailWithError(r, e);
     };
     _dialogCallbacks = std::make_shared<SocialDialogDelegate>();
-    _dialogCallbacks->dialogDidComplete = [this](SocialDialogBase* d) { dialogDidComplete(d); };
+    _dialogCallbacks->dialogDidComplete = [this](SocialDialog* d) { dialogDidComplete(d); };
     ++editors();
     setObjectName(QStringLiteral("editor"));
     // The interface file by its name, as a phone's bundle would load it.
@@ -434,7 +434,7 @@ void MoxelViewController::requestDidLoad(SocialRequest*, const SocialResult&) {
 void MoxelViewController::requestDidFailWithError(SocialRequest*, const platform::ErrorRecord& error) {
     TallyAPI::logError(QStringLiteral("Social request failed"), error.localizedDescription(), &error);
 }
-void MoxelViewController::dialogDidComplete(SocialDialogBase*) {
+void MoxelViewController::dialogDidComplete(SocialDialog*) {
     TallyAPI::logEvent(QStringLiteral("Social dialog completed"));
 }
 

@@ -132,7 +132,7 @@ public:
     void sessionDidLogout();
     void requestDidLoad(SocialRequest* request, const SocialResult& result);
     void requestDidFailWithError(SocialRequest* request, const platform::ErrorRecord& error);
-    void dialogDidComplete(SocialDialogBase* dialog);
+    void dialogDidComplete(SocialDialog* dialog);
     void uploadPhotoToSocial();
 
     // --- Hint bubble

@@ -17,7 +17,7 @@
 #include "rating/RatingPrompt.h"
 
 int main(int argc, char** argv) {
-    grinsley::platform::WebView::prepareBeforeApplication();
+    grinsley::platform::WebView::prepareBeforeApplication({"snconnect"}); // the social dialogs report through it
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Grinsley"));
     // No organization name: the folders would be named ".../Grinsley/Grinsley".

@@ -17,7 +17,12 @@ public:
 
     // Settings the web engine needs before the application object exists: shared OpenGL contexts, and no
     // sandbox when running as root (the engine refuses to start otherwise).
-    static void prepareBeforeApplication();
+    // Schemes a page reports back through (links to them reach the page's navigation check) are registered here
+    // too: the engine accepts them only before it starts.
+    static void prepareBeforeApplication(const QByteArrayList& customSchemes = {});
+    // Refuses, for the profile, every request of those schemes that a page let through; without such a handler
+    // the engine blocks navigations to them before the page is asked.
+    static void installSchemeHandlers(const QByteArrayList& customSchemes);
 };
 
 } // namespace grinsley::platform

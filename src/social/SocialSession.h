@@ -31,22 +31,22 @@ public:
     virtual void dialogNotLogin(bool cancelled) = 0;
 };
 
-// The web dialogs' callbacks (the dialogs themselves are the screens' to draw).
-class SocialDialogBase;
+// The web dialogs' callbacks.
+class SocialDialog;
 struct SocialDialogDelegate {
     std::function<void(const QString& url)> dialogCompleteWithUrl;
     std::function<void(const QString& url)> dialogDidNotCompleteWithUrl;
-    std::function<void(SocialDialogBase*)> dialogDidComplete;
-    std::function<void(SocialDialogBase*)> dialogDidNotComplete;
-    std::function<void(SocialDialogBase*, const platform::ErrorRecord&)> dialogDidFailWithError;
-    std::function<bool(SocialDialogBase*, const QString& url)> dialogShouldOpenURLInExternalBrowser;
+    std::function<void(SocialDialog*)> dialogDidComplete;
+    std::function<void(SocialDialog*)> dialogDidNotComplete;
+    std::function<void(SocialDialog*, const platform::ErrorRecord&)> dialogDidFailWithError;
+    std::function<bool(SocialDialog*, const QString& url)> dialogShouldOpenURLInExternalBrowser;
 };
 using SocialDialogDelegateRef = std::weak_ptr<const SocialDialogDelegate>;
 
 // A dialog the session made and keeps until the next one; shown by `show`.
-class SocialDialogBase : public QObject {
-    Q_OBJECT
+class SocialDialogBase {
 public:
+    virtual ~SocialDialogBase() = default;
     virtual void show() = 0;
 };
 

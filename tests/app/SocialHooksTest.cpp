@@ -1,11 +1,14 @@
 #include <QLabel>
 #include <QPushButton>
+#include <QSequentialAnimationGroup>
 
 #include <gtest/gtest.h>
 
 #include "AppTest.h"
 #include "analytics/TallySession.h"
 #include "app/UploadPhotoViewController.h"
+#include "social/SocialDialog.h"
+#include "support/LoopbackServer.h"
 #include "support/Render.h"
 
 using namespace grinsley;
@@ -90,6 +93,44 @@ TEST_F(SocialHooksTest, TheUploadScreenShowsAndCloses) {
         EXPECT_EQ(editor->modalViewController(), upload) << "Upload does nothing";
         QTest::mouseClick(upload->cancelButton(), Qt::LeftButton);
         EXPECT_EQ(editor->modalViewController(), nullptr);
+        app.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// A web dialog as it shows over the editor, on both layouts (rendered for people to look at); it closes by its
+// button and leaves the editor as it was.
+TEST_F(SocialHooksTest, ADialogOverTheEditor) {
+    grinsley::testing::LoopbackServer server;
+    server.server().Get("/dialog/feed", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<html><head><title>Post to Plaza</title></head><body style='font-family:sans-serif'>"
+                        "<h3>Share your photo</h3><textarea style='width:90%;height:80px'></textarea></body></html>",
+                        "text/html");
+    });
+    server.start();
+    for (const auto idiom : {platform::Idiom::Phone, platform::Idiom::Tablet}) {
+        launch(idiom);
+        MoxelViewController* editor = start();
+        editor->drawView()->setCurrentImage(platform::Bundle::imageNamed("Sample1", "jpg"));
+        editor->dismissPopoverViews(false);
+        if (editor->currentTextBubbleController())
+            editor->closeChildViewController(editor->currentTextBubbleController());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        app->window()->activateWindow();
+        // Kept as a session keeps its dialogs: the window holds the panel while it shows, and may go first.
+        SocialDialogHandle handle(new SocialDialog(QString::fromLatin1(server.url("/dialog/feed")), makeSocialParams(),
+                                                   editor->socialDialogDelegate()));
+        SocialDialog& dialog = *handle.dialog();
+        handle.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.title() == "Post to Plaza"; }, 20000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.bounce()->state() == QAbstractAnimation::Stopped; }, 5000));
+        EXPECT_EQ(dialog.parentWidget(), app->window());
+        grinsley::testing::renderScreenToPng(app->window(), idiom == platform::Idiom::Phone ? "social-dialog-over-editor-phone"
+                                                                                             : "social-dialog-over-editor-tablet");
+        QTest::mouseClick(dialog.closeButton(), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.isVisible(); }, 5000));
+        EXPECT_FALSE(dialog.modalBackgroundView()->isVisible());
+        EXPECT_TRUE(editor->isVisible());
         app.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }

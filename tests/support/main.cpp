@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     // The web engine runs here as root and without a GPU.
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    grinsley::platform::WebView::prepareBeforeApplication();
+    grinsley::platform::WebView::prepareBeforeApplication({"snconnect"}); // the social dialogs report through it
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Grinsley"));
     ::testing::InitGoogleTest(&argc, argv);

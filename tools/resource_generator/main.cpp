@@ -269,6 +269,40 @@ QImage redButton() {
                         QColor(100, 15, 10));
 }
 
+// The social network's dialog panel: its close button, a light cross in a ring, at twice 29 points.
+QImage dialogCloseButton() {
+    QImage image = blankIcon(29);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(iconScale, iconScale);
+    p.setPen(QPen(QColor(167, 184, 216), 2.2));
+    p.setBrush(QColor(40, 60, 110, 180));
+    p.drawEllipse(QPointF(14.5, 14.5), 11, 11);
+    p.setPen(QPen(Qt::white, 2.6, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(10.5, 10.5), QPointF(18.5, 18.5));
+    p.drawLine(QPointF(18.5, 10.5), QPointF(10.5, 18.5));
+    return image;
+}
+
+// The service's icon in the dialog's title bar: a white "P" for Plaza on its blue, 16 points square.
+QImage dialogServiceIcon() {
+    QImage image = blankIcon(16);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(iconScale, iconScale);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(59, 89, 152));
+    p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 3, 3);
+    QPainterPath letter;
+    QFont font;
+    font.setBold(true);
+    font.setPixelSize(13);
+    letter.addText(QPointF(4, 13), font, QStringLiteral("P"));
+    p.setBrush(Qt::white);
+    p.drawPath(letter);
+    return image;
+}
+
 // The program's own icon for the desktop's launcher, drawn for each size so that small ones stay crisp: two faces
 // on a dark rounded tile, one under a dashed selection that is being lifted away.
 QImage applicationIcon(int side) {
@@ -429,6 +463,9 @@ int main(int argc, char** argv) {
     ok &= save(backgroundTile(), out + QStringLiteral("/Background1") + at2);
     ok &= save(blueButton(), out + QStringLiteral("/Blue button") + at2);
     ok &= save(redButton(), out + QStringLiteral("/Red button") + at2);
+    QDir().mkpath(out + QStringLiteral("/SocialDialog.bundle/images"));
+    ok &= save(dialogCloseButton(), out + QStringLiteral("/SocialDialog.bundle/images/close.png"));
+    ok &= save(dialogServiceIcon(), out + QStringLiteral("/SocialDialog.bundle/images/socialicon.png"));
     ok &= save(shapeArtwork(false), out + QStringLiteral("/ShapeEllipse") + at2);
     ok &= save(shapeArtwork(true), out + QStringLiteral("/ShapeRectangle") + at2);
     for (const char* tool : {"Open", "Share", "Undo", "Copy", "Paste", "Swap", "Crop", "Shapes", "Flip", "Clear", "Help"})
