@@ -9,6 +9,7 @@
 
 #include "SocialTest.h"
 #include "platform/ActivityIndicator.h"
+#include "platform/CookieStore.h"
 #include "platform/Device.h"
 #include "platform/UrlOpener.h"
 #include "platform/WebView.h"
@@ -268,4 +269,42 @@ TEST_F(SocialDialogTest, ARedirectOfThePageItself) {
     QTest::qWait(300); // a late report of the ended load would come now
     EXPECT_EQ(heard.calls, std::vector<std::string>{"login"});
     EXPECT_EQ(heard.token, "redir");
+}
+
+// The pages' cookies are the client's: what a login page sets is in the shared store, and a logout takes the
+// login host's out of the pages as well.
+TEST_F(SocialDialogTest, ThePagesCookiesAreTheOnesLogoutClears) {
+    installSocialDialogs();
+    _server.stop(); // a server of its own: one page sets the cookie, one shows what the page is sent
+    grinsley::testing::LoopbackServer pages;
+    pages.server().Get("/dialog/login", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Set-Cookie", "sid=abc; Path=/");
+        res.set_content("<html><head><title>Set</title></head><body></body></html>", "text/html");
+    });
+    pages.server().Get("/dialog/show", [](const httplib::Request& req, httplib::Response& res) {
+        const std::string cookie = req.get_header_value("Cookie");
+        res.set_content("<html><head><title>[" + cookie + "]</title></head><body></body></html>", "text/html");
+    });
+    pages.start();
+    const QString base = QString::fromLatin1(pages.url("/dialog/"));
+    SocialDialog* setter = showDialog(new SocialDialog(base + "login", {}, {}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return setter->title() == "Set"; }, 20000));
+    const QUrl host(QString::fromLatin1(pages.url("/")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !platform::CookieStore::shared().cookiesForUrl(host).isEmpty(); }, 10000))
+        << "the page's cookie reaches the shared store";
+    setter->dismiss(false);
+    SocialDialog* before = showDialog(new SocialDialog(base + "show", {}, {}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return before->title() == "[sid=abc]"; }, 20000));
+    before->dismiss(false);
+
+    SocialSession::Configuration saved = SocialSession::configuration();
+    SocialSession::configuration().loginHost = QString::fromLatin1(pages.url("")).chopped(0);
+    SocialSession::configuration().restApiBaseURL = QString::fromLatin1(pages.url("/method/"));
+    SocialSession session("1");
+    session.logout({});
+    SocialSession::configuration() = saved;
+    EXPECT_TRUE(platform::CookieStore::shared().cookiesForUrl(host).isEmpty());
+    SocialDialog* after = showDialog(new SocialDialog(base + "show", {}, {}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return after->title() == "[]"; }, 20000)) << "gone from the pages too";
+    SocialSession::setDialogFactories({}, {});
 }
