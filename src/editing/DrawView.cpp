@@ -22,13 +22,6 @@ namespace grinsley {
 using platform::Image;
 
 namespace {
-const QString rotationAngleKey = QStringLiteral("rotationAngle");
-const QString centerXKey = QStringLiteral("selectionViewCenterX");
-const QString centerYKey = QStringLiteral("selectionViewCenterY");
-const QString widthKey = QStringLiteral("selectionViewWidth");
-const QString heightKey = QStringLiteral("selectionViewHeight");
-const QString photoCenterXKey = QStringLiteral("selectionPhotoCenterX");
-const QString photoCenterYKey = QStringLiteral("selectionPhotoCenterY");
 
 // A stored number, or 0 when it is missing, not a number or not finite: such values count as absent.
 double storedNumber(const platform::UserDefaults& defaults, const QString& key) {
@@ -300,12 +293,12 @@ void DrawView::restoreApplicationState() {
     Image piece = piecePath.isEmpty() ? Image() : platform::ImageCodec::decodeFile(piecePath);
     if (piece.isNull())
         return;
-    const float angle = storedFloat(defaults, rotationAngleKey);
-    QPointF centre(storedFloat(defaults, centerXKey), storedFloat(defaults, centerYKey));
-    const QPointF pixel(storedNumber(defaults, photoCenterXKey), storedNumber(defaults, photoCenterYKey));
+    const float angle = storedFloat(defaults, EditingStateWriter::rotationAngleKey);
+    QPointF centre(storedFloat(defaults, EditingStateWriter::centerXKey), storedFloat(defaults, EditingStateWriter::centerYKey));
+    const QPointF pixel(storedNumber(defaults, EditingStateWriter::photoCenterXKey), storedNumber(defaults, EditingStateWriter::photoCenterYKey));
     if (!pixel.isNull() && !_image.isNull())
         centre = photoToCanvas(pixel);
-    const QSizeF size(storedFloat(defaults, widthKey), storedFloat(defaults, heightKey));
+    const QSizeF size(storedFloat(defaults, EditingStateWriter::widthKey), storedFloat(defaults, EditingStateWriter::heightKey));
 
     _selectionView->setImageSelection(Image(piece.bitmap()));
     _selectionView->setRotationAngle(angle);

@@ -14,16 +14,6 @@ Q_DECLARE_LOGGING_CATEGORY(lcEditing)
 
 namespace grinsley {
 
-namespace {
-const QString rotationAngleKey = QStringLiteral("rotationAngle");
-const QString centerXKey = QStringLiteral("selectionViewCenterX");
-const QString centerYKey = QStringLiteral("selectionViewCenterY");
-const QString widthKey = QStringLiteral("selectionViewWidth");
-const QString heightKey = QStringLiteral("selectionViewHeight");
-const QString photoCenterXKey = QStringLiteral("selectionPhotoCenterX");
-const QString photoCenterYKey = QStringLiteral("selectionPhotoCenterY");
-} // namespace
-
 EditingStateWriter& EditingStateWriter::shared() {
     static EditingStateWriter* writer = new EditingStateWriter; // outlives every caller, never torn down under a worker
     return *writer;

@@ -46,6 +46,14 @@ public:
 
     static constexpr const char* photoKey = "currentImage";
     static constexpr const char* pieceKey = "imageSelection";
+    // Where the piece sits: in canvas points, and its centre in photo pixels.
+    static inline const QString rotationAngleKey = QStringLiteral("rotationAngle");
+    static inline const QString centerXKey = QStringLiteral("selectionViewCenterX");
+    static inline const QString centerYKey = QStringLiteral("selectionViewCenterY");
+    static inline const QString widthKey = QStringLiteral("selectionViewWidth");
+    static inline const QString heightKey = QStringLiteral("selectionViewHeight");
+    static inline const QString photoCenterXKey = QStringLiteral("selectionPhotoCenterX");
+    static inline const QString photoCenterYKey = QStringLiteral("selectionPhotoCenterY");
 
 private:
     EditingStateWriter() = default;

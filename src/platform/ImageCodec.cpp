@@ -9,10 +9,8 @@
 
 namespace grinsley::platform {
 
-namespace {
-
 // EXIF orientations as Qt reads them, in the camera platform's numbering.
-Orientation orientationFor(QImageIOHandler::Transformations t) {
+Orientation ImageCodec::orientationOf(QImageIOHandler::Transformations t) {
     switch (int(t)) {
     case QImageIOHandler::TransformationMirror:
         return Orientation::UpMirrored; // EXIF 2
@@ -32,6 +30,8 @@ Orientation orientationFor(QImageIOHandler::Transformations t) {
         return Orientation::Up;
     }
 }
+
+namespace {
 
 QByteArray encode(const Image& image, const char* format, int quality) {
     QByteArray data;
@@ -53,7 +53,7 @@ Image read(QImageReader& reader, int reduction) {
         if (full.isValid())
             reader.setScaledSize(QSize(qMax(1, full.width() / reduction), qMax(1, full.height() / reduction)));
     }
-    const Orientation orientation = orientationFor(reader.transformation());
+    const Orientation orientation = ImageCodec::orientationOf(reader.transformation());
     QImage bitmap = reader.read();
     if (bitmap.isNull())
         return {};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImageIOHandler>
 #include <QString>
 
 #include "platform/Image.h"
@@ -19,6 +20,8 @@ public:
     // A null image when the data is not a readable image.
     static Image decode(const QByteArray& data, int reduction = 1);
     static Image decodeFile(const QString& path, int reduction = 1);
+
+    static Orientation orientationOf(QImageIOHandler::Transformations transformation);
 
     // Writes the data whole or not at all: a crash or a full disk leaves the old file in place.
     static bool writeAtomically(const QString& path, const QByteArray& data);

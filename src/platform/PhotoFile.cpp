@@ -11,30 +11,11 @@
 #include <QFile>
 #include <QImageReader>
 
+#include "platform/ImageCodec.h"
+
 namespace grinsley::platform {
 
 namespace {
-
-Orientation orientationOf(QImageIOHandler::Transformations t) {
-    switch (int(t)) {
-    case QImageIOHandler::TransformationMirror:
-        return Orientation::UpMirrored;
-    case QImageIOHandler::TransformationRotate180:
-        return Orientation::Down;
-    case QImageIOHandler::TransformationFlip:
-        return Orientation::DownMirrored;
-    case QImageIOHandler::TransformationFlipAndRotate90:
-        return Orientation::LeftMirrored;
-    case QImageIOHandler::TransformationRotate90:
-        return Orientation::Right;
-    case QImageIOHandler::TransformationMirrorAndRotate90:
-        return Orientation::RightMirrored;
-    case QImageIOHandler::TransformationRotate270:
-        return Orientation::Left;
-    default:
-        return Orientation::Up;
-    }
-}
 
 PhotoFile::Result failed(PhotoFile::Failure failure, QString detail = {}) {
     PhotoFile::Result result;
@@ -163,7 +144,7 @@ PhotoFile::Result PhotoFile::readUpright(const QString& path, const TargetSize& 
     if (claimed > maxClaimedPixels)
         return failed(Failure::TooLarge, pixels);
 
-    const Orientation orientation = orientationOf(reader.transformation());
+    const Orientation orientation = ImageCodec::orientationOf(reader.transformation());
     const bool sideways = Image::isTransposed(orientation);
     const QSize uprightWanted = target(QSizeF(sideways ? stored.transposed() : stored));
     if (uprightWanted.isEmpty())

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "analytics/TallySession.h"
 #include "analytics/transport/TallyUpload.h"
 #include "app/MoxelAppDelegate.h"
 #include "app/MoxelViewController.h"
@@ -96,6 +97,15 @@ protected:
         if (alerts.size() != 1)
             return {};
         return {alerts.first()->windowTitle(), alerts.first()->informativeText()};
+    }
+
+    // The names of the events the current analytics session has recorded, in order.
+    static QStringList recordedEvents() {
+        QStringList names;
+        if (TallySession* session = TallySession::currentSession())
+            for (const TallyEvent& event : session->eventLog())
+                names.append(event.name());
+        return names;
     }
 
     std::unique_ptr<MoxelAppDelegate> app;

@@ -21,13 +21,7 @@ protected:
         AppTest::TearDown();
         TallySession::discardCurrentSession();
     }
-    static QStringList events() {
-        QStringList names;
-        if (TallySession* session = TallySession::currentSession())
-            for (const TallyEvent& event : session->eventLog())
-                names.append(event.name());
-        return names;
-    }
+    static QStringList events() { return recordedEvents(); }
 };
 
 const QString loginRedirect = QStringLiteral("sn" GRINSLEY_SOCIAL_APP_ID "://authorize#access_token=t&expires_in=0");

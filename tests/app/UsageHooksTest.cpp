@@ -23,13 +23,7 @@ protected:
         AppTest::TearDown();
         TallySession::discardCurrentSession();
     }
-    static QStringList events() {
-        QStringList names;
-        if (TallySession* session = TallySession::currentSession())
-            for (const TallyEvent& event : session->eventLog())
-                names.append(event.name());
-        return names;
-    }
+    static QStringList events() { return recordedEvents(); }
     static void click(MoxelViewController* editor, QAction* item) {
         QToolBar* bar = editor->topToolbar()->widgetForAction(item) ? editor->topToolbar() : editor->bottomToolbar();
         QTest::mouseClick(bar->widgetForAction(item), Qt::LeftButton);
