@@ -173,11 +173,13 @@ TEST(Decimal, RandomNumbersNearTheEndsMatchExactArithmetic) {
         const std::optional<Decimal> want = expected({digits, exponent}, negative);
         const std::optional<Decimal> got = Decimal::fromString(text);
         ASSERT_EQ(got.has_value(), want.has_value()) << text;
-        if (want)
+        if (want) {
             ASSERT_TRUE(*got == *want) << text << " read as " << got->toString() << ", not " << want->toString();
+        }
         const std::optional<grinsley::json::Value> inArray = grinsley::json::JSONValue("[" + text + "]");
         ASSERT_EQ(inArray.has_value(), want.has_value()) << text;
-        if (want)
+        if (want) {
             ASSERT_TRUE(inArray->array()[0].number() == *want) << text;
+        }
     }
 }
