@@ -466,12 +466,12 @@ void MoxelViewController::addKeyboardShortcuts() {
         addAction(action);
         return action;
     };
-    _saveShortcut = command(QKeySequence::Save, [this] {
+    QAction* save = command(QKeySequence::Save, [this] {
         if (_organizeItem->isEnabled())
             saveButtonTouched();
     });
     _organizeItem->setToolTip(tr("%1 (%2 saves the photo)")
-                                  .arg(_organizeItem->text(), _saveShortcut->shortcut().toString(QKeySequence::NativeText)));
+                                  .arg(_organizeItem->text(), save->shortcut().toString(QKeySequence::NativeText)));
     const std::pair<Qt::Key, QPointF> arrows[] = {
         {Qt::Key_Left, {-1, 0}}, {Qt::Key_Right, {1, 0}}, {Qt::Key_Up, {0, -1}}, {Qt::Key_Down, {0, 1}}};
     for (const auto& [key, step] : arrows) {

@@ -198,7 +198,6 @@ private:
     QAction* _horizontalFlipItem = nullptr;
     QAction* _clearItem = nullptr;
     QAction* _helpItem = nullptr;
-    QAction* _saveShortcut = nullptr;
     bool _isLoadingImage = false;
     quint64 _loadGeneration = 0; // which load an answer from the worker belongs to
     platform::ActivityIndicator* _activityIndicator = nullptr; // child widget while loading

@@ -153,11 +153,7 @@ void SocialDialog::setTitle(const QString& title) { _titleLabel->setText(title);
 QString SocialDialog::generateURL(const QString& baseURL, const SocialParamsRef& params) {
     if (!params)
         return baseURL;
-    QStringList pairs;
-    for (auto it = params->cbegin(); it != params->cend(); ++it)
-        if (const QString* text = std::get_if<QString>(&it.value()))
-            pairs.append(it.key() + QLatin1Char('=') + QString::fromLatin1(text->toUtf8().toPercentEncoding()));
-    return baseURL + QLatin1Char('?') + pairs.join(QLatin1Char('&'));
+    return baseURL + QLatin1Char('?') + SocialRequest::encodedPairs(*params, QString());
 }
 
 void SocialDialog::load() { loadURL(_serverURL, _params); }
@@ -183,7 +179,7 @@ bool SocialDialog::shouldStartLoad(const QUrl& url, bool tappedLink) {
         if (rest.startsWith(QLatin1String("//cancel"))) {
             if (const std::optional<QString> code = getStringFromUrl(text, QStringLiteral("error_code="))) {
                 const QString message = getStringFromUrl(text, QStringLiteral("error_msg=")).value_or(QString());
-                dismissWithError(SocialRequest::formError(code->toInt(), {{QStringLiteral("error_msg"), message}}), true);
+                dismissWithError(SocialRequest::formError(SocialRequest::leadingInteger(*code), {{QStringLiteral("error_msg"), message}}), true);
             } else {
                 dialogDidCancel(text);
             }
@@ -428,7 +424,7 @@ void SocialLoginDialog::dialogDidSucceed(const QString& url) {
     const std::optional<QString> expiresIn = getStringFromUrl(url, QStringLiteral("expires_in="));
     std::optional<QDateTime> expiry;
     if (expiresIn) {
-        const int seconds = expiresIn->toInt();
+        const int seconds = SocialRequest::leadingInteger(*expiresIn);
         expiry = seconds == 0 ? SocialSession::distantFuture() : platform::Clock::now().addSecs(seconds);
     }
     if (token.isEmpty()) {

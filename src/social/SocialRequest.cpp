@@ -32,26 +32,7 @@ QNetworkAccessManager& network() {
     return *manager;
 }
 
-// Every byte but ASCII letters, digits and "-._~" as %XX: what may not stand in a URL and "!*'();:@&=+$,/?%#[]".
-QString escapedValue(const QString& value) {
-    return QString::fromLatin1(value.toUtf8().toPercentEncoding());
-}
-
 bool isFile(const SocialParamValue& value) { return !std::holds_alternative<QString>(value); }
-
-// "190" as the service writes an error code in text: leading blanks, a sign, digits; anything else stops it.
-int leadingInteger(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
-        negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        value = std::min<long long>(value * 10 + (text[i] - '0'), 1LL << 40);
-    return int(std::clamp<long long>(negative ? -value : value, INT_MIN, INT_MAX));
-}
 
 } // namespace
 
@@ -93,6 +74,34 @@ QVariant toVariant(const json::Value& value) {
     }
 }
 
+int SocialRequest::leadingInteger(QStringView text) {
+    qsizetype i = 0;
+    while (i < text.size() && text[i].isSpace())
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
+        negative = text[i++] == u'-';
+    long long value = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)
+        value = std::min<long long>(value * 10 + (text[i].unicode() - u'0'), 1LL << 40);
+    return int(std::clamp<long long>(negative ? -value : value, INT_MIN, INT_MAX));
+}
+
+QString SocialRequest::encodedPairs(const SocialParams& params, const QString& httpMethod) {
+    QStringList pairs;
+    for (auto it = params.cbegin(); it != params.cend(); ++it) {
+        if (isFile(it.value())) {
+            if (httpMethod == QLatin1String("GET"))
+                socialLog(QStringLiteral("can not use GET to upload a file"));
+            continue;
+        }
+        // Every byte but ASCII letters, digits and "-._~" as %XX: what may not stand in a URL and
+        // "!*'();:@&=+$,/?%#[]". Keys go as they are.
+        pairs.append(it.key() + QLatin1Char('=') + QString::fromLatin1(std::get<QString>(it.value()).toUtf8().toPercentEncoding()));
+    }
+    return pairs.join(QLatin1Char('&'));
+}
+
 std::shared_ptr<SocialRequest> SocialRequest::getRequestWithParams(SocialParamsRef params, const QString& httpMethod,
                                                                    SocialRequestDelegateRef delegate,
                                                                    const QString& requestURL) {
@@ -106,16 +115,7 @@ std::shared_ptr<SocialRequest> SocialRequest::getRequestWithParams(SocialParamsR
 
 QString SocialRequest::serializeURL(const QString& baseUrl, const SocialParams& params, const QString& httpMethod) {
     const QString separator = QUrl(baseUrl).hasQuery() ? QStringLiteral("&") : QStringLiteral("?");
-    QStringList pairs;
-    for (auto it = params.cbegin(); it != params.cend(); ++it) {
-        if (isFile(it.value())) {
-            if (httpMethod == QLatin1String("GET"))
-                socialLog(QStringLiteral("can not use GET to upload a file"));
-            continue;
-        }
-        pairs.append(it.key() + QLatin1Char('=') + escapedValue(std::get<QString>(it.value())));
-    }
-    return baseUrl + separator + pairs.join(QLatin1Char('&'));
+    return baseUrl + separator + encodedPairs(params, httpMethod);
 }
 
 SocialRequest::~SocialRequest() {
@@ -279,7 +279,7 @@ std::pair<std::optional<json::Value>, std::optional<platform::ErrorRecord>> Soci
         if (code->isNumber())
             number = int(std::clamp<double>(code->number().toDouble(), INT_MIN, INT_MAX));
         else if (code->isString())
-            number = leadingInteger(code->string());
+            number = leadingInteger(QString::fromUtf8(code->string().data(), qsizetype(code->string().size())));
         return {std::nullopt, formError(number, userInfo)};
     }
     if (value->find("error_msg") || value->find("error_reason"))

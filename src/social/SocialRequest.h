@@ -65,6 +65,10 @@ public:
                                                                const QString& requestURL);
     static QString serializeURL(const QString& baseUrl, const SocialParams& params,
                                 const QString& httpMethod = QStringLiteral("GET"));
+    // The text parameters as "key=value" joined with "&", values escaped; files are left out (and logged on GET).
+    static QString encodedPairs(const SocialParams& params, const QString& httpMethod);
+    // A number as the service writes it in text ("190", " 3600"): blanks, a sign, digits; anything else ends it.
+    static int leadingInteger(QStringView text);
 
     ~SocialRequest() override;
 

@@ -19,17 +19,6 @@ SocialSession::DialogFactory& dialogFactory() {
 }
 const QString display = QStringLiteral("touch");
 const QString sdkParameter = QStringLiteral("2");
-
-// A count of seconds as the service writes it: leading digits, anything else ends it; none is 0.
-qint64 leadingSeconds(const QString& text) {
-    qint64 value = 0;
-    for (const QChar c : text) {
-        if (!c.isDigit() || value > (qint64(1) << 40))
-            break;
-        value = value * 10 + c.digitValue();
-    }
-    return value;
-}
 } // namespace
 
 SocialSession::Configuration& SocialSession::configuration() {
@@ -111,7 +100,7 @@ bool SocialSession::handleOpenURL(const QString& url) {
     }
     const QMap<QString, QString> params = parseURLParams(text);
     if (params.contains(QStringLiteral("access_token"))) {
-        const qint64 seconds = leadingSeconds(params.value(QStringLiteral("expires_in")));
+        const int seconds = SocialRequest::leadingInteger(params.value(QStringLiteral("expires_in")));
         const QDateTime expiry = seconds > 0 ? platform::Clock::now().addSecs(seconds) : distantFuture();
         dialogLogin(params.value(QStringLiteral("access_token")), expiry);
         return true;
