@@ -94,13 +94,12 @@ bool EditingStateWriter::saveNow(const EditingSnapshot& snapshot) {
 
 // A new name each time, never the one the defaults name now: the old file stays whole until it is no longer
 // named.
-QString EditingStateWriter::writeImage(const platform::Image& image, const char* stem, qint64& writtenKey,
-                                       QString& writtenPath) {
+QString EditingStateWriter::writeImage(const QString& home, const platform::Image& image, const char* stem,
+                                       qint64& writtenKey, QString& writtenPath) {
     if (image.isNull())
         return {};
     if (image.bitmap().cacheKey() == writtenKey && QFileInfo(writtenPath).isFile())
         return writtenPath;
-    const QString home = folder();
     QString path;
     do
         path = QStringLiteral("%1/%2-%3.png").arg(home, QLatin1String(stem)).arg(++_generation);
@@ -116,8 +115,9 @@ QString EditingStateWriter::writeImage(const platform::Image& image, const char*
 
 bool EditingStateWriter::write(const EditingSnapshot& snapshot) {
     std::lock_guard lock(_writeMutex);
-    const QString photo = writeImage(snapshot.photo, photoKey, _photoCacheKey, _photoPath);
-    const QString piece = writeImage(snapshot.piece, pieceKey, _pieceCacheKey, _piecePath);
+    const QString home = folder(); // made once per write, not per file
+    const QString photo = writeImage(home, snapshot.photo, photoKey, _photoCacheKey, _photoPath);
+    const QString piece = writeImage(home, snapshot.piece, pieceKey, _pieceCacheKey, _piecePath);
     if ((!snapshot.photo.isNull() && photo.isEmpty()) || (!snapshot.piece.isNull() && piece.isEmpty()))
         return false;
 
@@ -144,10 +144,10 @@ bool EditingStateWriter::write(const EditingSnapshot& snapshot) {
     defaults.synchronize();
 
     // Files no longer named, by this run or by one that was stopped between its write and this clean-up.
-    const QDir home(folder());
-    for (const QString& name : home.entryList({QStringLiteral("currentImage*.png"), QStringLiteral("imageSelection*.png")},
+    const QDir named(home);
+    for (const QString& name : named.entryList({QStringLiteral("currentImage*.png"), QStringLiteral("imageSelection*.png")},
                                               QDir::Files)) {
-        const QString path = home.filePath(name);
+        const QString path = named.filePath(name);
         if (path != photo && path != piece)
             QFile::remove(path);
     }

@@ -59,7 +59,8 @@ private:
     EditingStateWriter() = default;
     void drain();
     bool write(const EditingSnapshot& snapshot);
-    QString writeImage(const platform::Image& image, const char* stem, qint64& writtenKey, QString& writtenPath);
+    QString writeImage(const QString& home, const platform::Image& image, const char* stem, qint64& writtenKey,
+                       QString& writtenPath);
 
     std::mutex _mutex;
     std::condition_variable _idle;
