@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev libcpp-httplib-dev
   rapidjson-dev nlohmann-json3-dev clang libclang-rt-dev
   xvfb xauth xdg-utils desktop-file-utils appstream file python3
+  libopencv-dev opencv-data
 )
 
 # The benchmarks compare photo intake with libvips' thumbnailer; only `make bench` needs it.
@@ -23,14 +24,31 @@ for p in "${packages[@]}"; do
   fi
 done
 
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing missing packages: ${missing[*]}"
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
-  command -v sudo >/dev/null || { echo "Need root or sudo to install: ${missing[*]}" >&2; exit 1; }
   sudo="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing missing packages: ${missing[*]}"
+  [ -z "$sudo" ] || command -v sudo >/dev/null || { echo "Need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The face tests' photographs come from Debian's scikit-image package; only its sample photos are taken
+# out of it, into build/test-photos, and nothing is installed.
+photos="$(dirname "$0")/../build/test-photos"
+if [ ! -f "$photos/astronaut.png" ]; then
+  mkdir -p "$photos"
+  work="$(mktemp -d)"
+  trap 'rm -rf "$work"' EXIT
+  (cd "$work" && { apt-get download -qq python3-skimage 2>/dev/null ||
+                   { $sudo apt-get update -qq && apt-get download -qq python3-skimage; }; })
+  dpkg-deb --fsys-tarfile "$work"/python3-skimage_*.deb |
+    tar -x -C "$work" --wildcards './usr/lib/python3/dist-packages/skimage/data/astronaut.png' \
+        './usr/lib/python3/dist-packages/skimage/data/coffee.png' './usr/lib/python3/dist-packages/skimage/data/chelsea.png'
+  cp "$work"/usr/lib/python3/dist-packages/skimage/data/*.png "$photos/"
+  echo "Test photos in $photos"
+fi

@@ -9,6 +9,7 @@
 
 #include "editing/EditingStateWriter.h"
 #include "editing/PieceOperations.h"
+#include "faces/Blending.h"
 #include "editing/SelectionView.h"
 #include "platform/Device.h"
 #include "platform/Directories.h"
@@ -148,27 +149,50 @@ QRectF DrawView::scaleSelectedRegion() const {
 // ---------------------------------------------------------------------------------------------------------
 // Edits
 
+namespace {
+QSize pieceSizeFor(QSizeF region) { return {std::max(1, qRound(region.width())), std::max(1, qRound(region.height()))}; }
+} // namespace
+
+QImage DrawView::cutPiece(const pieces::PhotoRegion& region) const {
+    const QSize pieceSize = pieceSizeFor(region.size);
+    QPainterPath outline;
+    _selectionView->addShapeToContext(outline, QRectF(QPointF(0, 0), pieceSize));
+    return pieces::copyRegion(_image.bitmap(), region.centre, region.angle, pieceSize, outline);
+}
+
 void DrawView::doCopy() {
     if (!_selectionView || _image.isNull())
         return;
     _selectionView->runAnimation();
     _previousSelectedImage = Image();
-    const QSizeF region = scaleSelectedRegion().size();
-    const QSize pieceSize(std::max(1, qRound(region.width())), std::max(1, qRound(region.height())));
-    QPainterPath outline;
-    _selectionView->addShapeToContext(outline, QRectF(QPointF(0, 0), pieceSize));
-    const QImage clipped = pieces::copyRegion(_image.bitmap(), scaleSelectionFrame().center(),
-                                              _selectionView->rotationAngle(), pieceSize, outline);
-    maskAndSaveImage(clipped);
+    maskAndSaveImage(cutPiece({scaleSelectionFrame().center(), scaleSelectedRegion().size(), _selectionView->rotationAngle()}));
 }
 
 void DrawView::maskAndSaveImage(const QImage& clipped) {
+    _selectionView->setImageSelection(Image(pieces::applyMask(clipped, pieceMask())));
+}
+
+QImage DrawView::pieceMask() const {
+    if (_edgeSoftness <= 0)
+        return {};
+    if (_edgeSoftness != defaultEdgeSoftness)
+        return _selectionView->selectionShape()->softEdgeMask(256, _edgeSoftness);
     // Without a readable mask the piece keeps its clipped, unsoftened edge rather than coming out empty.
     const QString maskPath = _selectionView->getPathForMaskFile();
     const QImage mask = maskPath.isEmpty() ? QImage() : QImage(maskPath);
     if (mask.isNull())
         qCWarning(lcEditing) << "selection mask missing or unreadable:" << maskPath;
-    _selectionView->setImageSelection(Image(pieces::applyMask(clipped, mask)));
+    return mask;
+}
+
+void DrawView::setEdgeSoftness(double softness) {
+    _edgeSoftness = std::isfinite(softness) ? std::clamp(softness, 0.0, maxEdgeSoftness) : defaultEdgeSoftness;
+}
+
+QImage DrawView::pasted(const QImage& photo, const QImage& piece, const pieces::PhotoRegion& region) const {
+    if (!_blendsIn)
+        return pieces::pastePiece(photo, piece, region.centre, region.angle, region.size);
+    return faces::blendIn(photo, pieces::pieceLayer(photo.size(), piece, region.centre, region.angle, region.size));
 }
 
 void DrawView::doPaste() {
@@ -181,8 +205,29 @@ void DrawView::doPaste() {
     // Summed in double precision, kept as float.
     const QPointF centre(float(double(f.x()) + double(f.width()) * 0.5),
                          float(double(f.y()) + double(f.height()) * 0.5));
-    setCurrentImage(Image(pieces::pastePiece(_image.bitmap(), _selectionView->imageSelection().bitmap(), centre,
-                                             _selectionView->rotationAngle(), scaleSelectedRegion().size())));
+    setCurrentImage(Image(pasted(_image.bitmap(), _selectionView->imageSelection().bitmap(),
+                                 {centre, scaleSelectedRegion().size(), _selectionView->rotationAngle()})));
+}
+
+void DrawView::swapRegions(const pieces::PhotoRegion& a, const pieces::PhotoRegion& b) {
+    if (!_selectionView || _image.isNull())
+        return;
+    // Both pieces come from the photo as it was, so neither paste sees the other's result.
+    const QImage pieceA = pieces::applyMask(cutPiece(a), pieceMask());
+    const QImage pieceB = pieces::applyMask(cutPiece(b), pieceMask());
+    _previousSelectedImage = Image();
+    _previousImage = _image;
+    setCurrentImage(Image(pasted(pasted(_image.bitmap(), pieceA, b), pieceB, a)));
+}
+
+void DrawView::placeSelection(const pieces::PhotoRegion& region) {
+    if (!_selectionView || _image.isNull() || !(_scaleRatio > 0))
+        return;
+    const QSizeF points = region.size / qreal(_scaleRatio);
+    _selectionView->setBoundsIfValid(points + QSizeF(2 * selection::horizontalContentOffset, 2 * selection::verticalContentOffset));
+    _selectionView->setRotationAngle(region.angle);
+    _selectionView->setCenterWithBoundsCheck(photoToCanvas(region.centre));
+    editCompleted();
 }
 
 void DrawView::doSwap() {

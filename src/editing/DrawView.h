@@ -5,6 +5,7 @@
 #include <QGraphicsObject>
 
 #include "editing/EditingStateWriter.h"
+#include "editing/PieceOperations.h"
 #include "platform/Image.h"
 
 namespace grinsley {
@@ -66,6 +67,22 @@ public:
     void changeSelectionShape(int shape);
     // Moves the selection by a step in canvas points, kept on the canvas; saved like a drag.
     void nudgeSelection(QPointF step);
+    // Puts the selection's region over a region of the photo (photo pixels), as near its size as the
+    // overlay's smallest size allows.
+    void placeSelection(const pieces::PhotoRegion& region);
+    // Exchanges two regions of the photo in one edit, each turned and scaled into the other's place, with the
+    // current shape and edge; one Undo takes it back. The floating piece is left alone.
+    void swapRegions(const pieces::PhotoRegion& a, const pieces::PhotoRegion& b);
+
+    // --- Options (off and 1 by default, which is the editor as it always was)
+    // Paste, Swap and swapRegions blend the piece into the photo around it.
+    bool blendsIn() const { return _blendsIn; }
+    void setBlendsIn(bool blends) { _blendsIn = blends; }
+    // The width of a new piece's soft edge: 1 the shape's own mask, 0 a hard edge, up to maxEdgeSoftness.
+    static constexpr double defaultEdgeSoftness = 1.0;
+    static constexpr double maxEdgeSoftness = 4.0;
+    double edgeSoftness() const { return _edgeSoftness; }
+    void setEdgeSoftness(double softness);
 
     // A rectangle in canvas points as photo pixels.
     QRectF canvasToPhoto(const QRectF& canvas) const;
@@ -77,6 +94,8 @@ public:
     QRectF scaleSelectedRegion() const;
     // Softens the clipped piece with the shape's mask and makes it the overlay's piece.
     void maskAndSaveImage(const QImage& clipped);
+    // The mask for a new piece at the current edge softness; null for a hard edge.
+    QImage pieceMask() const;
 
     // --- Saved state
     // Writes now, on the calling thread (the application is going away or to the background).
@@ -95,6 +114,10 @@ public:
 
 private:
     void editCompleted();
+    // The piece under a region of the photo, clipped to the shape and softened.
+    QImage cutPiece(const pieces::PhotoRegion& region) const;
+    // The photo with a piece pasted over a region, blended in when that option is on.
+    QImage pasted(const QImage& photo, const QImage& piece, const pieces::PhotoRegion& region) const;
 
     platform::Image _image;
     bool _savesAfterEachEdit = false;
@@ -102,6 +125,8 @@ private:
     bool _restoring = false;
     SelectionView* _selectionView = nullptr; // child item, created by initialize
     float _scaleRatio = 1;
+    bool _blendsIn = false;
+    double _edgeSoftness = defaultEdgeSoftness;
     platform::Image _previousImage;
     platform::Image _previousSelectedImage;
     float _bottomToolbarHeight = 0;

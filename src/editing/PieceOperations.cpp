@@ -1,5 +1,8 @@
 #include "PieceOperations.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QPainter>
 
 namespace grinsley::pieces {
@@ -64,6 +67,50 @@ QImage pastePiece(const QImage& photo, const QImage& piece, QPointF centre, floa
     painter.rotate(degrees(angle));
     painter.drawImage(QRectF(QPointF(-regionSize.width() / 2, -regionSize.height() / 2), regionSize), piece);
     return out;
+}
+
+QImage pieceLayer(QSize photoSize, const QImage& piece, QPointF centre, float angle, QSizeF regionSize) {
+    return pastePiece(transparentSurface(photoSize), piece, centre, angle, regionSize);
+}
+
+namespace {
+double smoothstep(double edge0, double edge1, double x) {
+    if (edge1 <= edge0)
+        return x < edge0 ? 0.0 : 1.0;
+    const double t = std::clamp((x - edge0) / (edge1 - edge0), 0.0, 1.0);
+    return t * t * (3 - 2 * t);
+}
+} // namespace
+
+QImage ellipseMask(int side, double softness) {
+    QImage mask(side, side, QImage::Format_Grayscale8);
+    const double r = side / 2.0;
+    const double inner = std::max(0.0, 1.0 - 0.12 * softness);
+    for (int y = 0; y < side; ++y) {
+        uchar* line = mask.scanLine(y);
+        for (int x = 0; x < side; ++x) {
+            const double dx = (x + 0.5 - r) / r;
+            const double dy = (y + 0.5 - r) / r;
+            const double d = std::sqrt(dx * dx + dy * dy);
+            line[x] = uchar(qRound(255 * smoothstep(inner, 1.0, d)));
+        }
+    }
+    return mask;
+}
+
+QImage rectangleMask(int side, double softness) {
+    QImage mask(side, side, QImage::Format_Grayscale8);
+    const double band = std::min(side * 0.06 * softness, side / 2.0);
+    for (int y = 0; y < side; ++y) {
+        uchar* line = mask.scanLine(y);
+        const double ey = std::min(y + 0.5, side - y - 0.5);
+        for (int x = 0; x < side; ++x) {
+            const double ex = std::min(x + 0.5, side - x - 0.5);
+            const double keep = smoothstep(0, band, ex) * smoothstep(0, band, ey);
+            line[x] = uchar(qRound(255 * (1 - keep)));
+        }
+    }
+    return mask;
 }
 
 QImage blankPhoto(QSize size, bool opaqueBlack) {

@@ -10,6 +10,13 @@
 
 namespace grinsley::pieces {
 
+// A turned region of a photo, in photo pixels: its centre, its size before turning, and the turn.
+struct PhotoRegion {
+    QPointF centre;
+    QSizeF size;
+    float angle = 0;
+};
+
 // The content under a rotated selection, straightened: the piece pixel at offset v from the piece's centre
 // shows the photo pixel at centre + R(angle)·v. Clipped to the outline (in piece pixels); transparent
 // outside it and outside the photo.
@@ -22,6 +29,14 @@ QImage applyMask(const QImage& piece, const QImage& mask);
 // The photo with the piece drawn over it, stretched to a region of the given size centred on the centre and
 // turned by the angle: the inverse of copyRegion.
 QImage pastePiece(const QImage& photo, const QImage& piece, QPointF centre, float angle, QSizeF regionSize);
+
+// The piece as pastePiece lays it down, alone on a transparent image of the photo's size.
+QImage pieceLayer(QSize photoSize, const QImage& piece, QPointF centre, float angle, QSizeF regionSize);
+
+// The shapes' grey masks (black keeps the piece, white removes it) with a soft band just inside the outline.
+// Softness 1 is the band of the bundled masks, 0 none at all, larger values a wider band (up to the middle).
+QImage ellipseMask(int side, double softness = 1.0);
+QImage rectangleMask(int side, double softness = 1.0);
 
 // A photo of the given size with nothing left on it: transparent, or opaque black.
 QImage blankPhoto(QSize size, bool opaqueBlack);

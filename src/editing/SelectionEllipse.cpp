@@ -2,6 +2,7 @@
 
 #include <QPainterPath>
 
+#include "editing/PieceOperations.h"
 #include "platform/Bundle.h"
 
 namespace grinsley {
@@ -13,5 +14,7 @@ void SelectionEllipse::addShapeToPath(QPainterPath& path, const QRectF& rect) co
 QString SelectionEllipse::getPathForMaskFile() const {
     return platform::Bundle::pathForResource(QStringLiteral("EllipseMask"), QStringLiteral("png"));
 }
+
+QImage SelectionEllipse::softEdgeMask(int side, double softness) const { return pieces::ellipseMask(side, softness); }
 
 } // namespace grinsley

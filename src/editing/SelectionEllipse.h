@@ -8,6 +8,7 @@ class SelectionEllipse final : public SelectionShape {
 public:
     void addShapeToPath(QPainterPath& path, const QRectF& rect) const override;
     QString getPathForMaskFile() const override;
+    QImage softEdgeMask(int side, double softness) const override;
 };
 
 } // namespace grinsley

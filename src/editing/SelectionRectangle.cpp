@@ -2,6 +2,7 @@
 
 #include <QPainterPath>
 
+#include "editing/PieceOperations.h"
 #include "platform/Bundle.h"
 
 namespace grinsley {
@@ -13,5 +14,7 @@ void SelectionRectangle::addShapeToPath(QPainterPath& path, const QRectF& rect) 
 QString SelectionRectangle::getPathForMaskFile() const {
     return platform::Bundle::pathForResource(QStringLiteral("RectangleMask"), QStringLiteral("png"));
 }
+
+QImage SelectionRectangle::softEdgeMask(int side, double softness) const { return pieces::rectangleMask(side, softness); }
 
 } // namespace grinsley

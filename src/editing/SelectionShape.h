@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QRectF>
 #include <QString>
 
@@ -17,6 +18,12 @@ public:
     virtual void addShapeToPath(QPainterPath& path, const QRectF& rect) const = 0;
     // Full path of the shape's mask image among the application's resources; looked up on every call.
     virtual QString getPathForMaskFile() const = 0;
+    // The shape's mask drawn anew with another width of soft edge (see pieces::ellipseMask); none by default.
+    virtual QImage softEdgeMask(int side, double softness) const {
+        (void)side;
+        (void)softness;
+        return {};
+    }
     // Qt has no current path on a painter; a drawing's path under construction is a QPainterPath, so this
     // appends the same outline to it.
     void addShapeToContext(QPainterPath& context, const QRectF& rect) const { addShapeToPath(context, rect); }

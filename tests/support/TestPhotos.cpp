@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include <QBuffer>
 #include <QFile>
 #include <QImageWriter>
@@ -115,6 +117,35 @@ bool writeQuadrantJpeg(const QString& path, QSize size, int exifOrientation, boo
 int channelDistance(QRgb a, QRgb b) {
     return qMax(qMax(qAbs(qRed(a) - qRed(b)), qAbs(qGreen(a) - qGreen(b))),
                 qMax(qAbs(qBlue(a) - qBlue(b)), qAbs(qAlpha(a) - qAlpha(b))));
+}
+
+} // namespace grinsley::testing
+
+namespace grinsley::testing {
+
+QImage samplePhotograph(const QString& name) {
+    const QString path = QStringLiteral(GRINSLEY_TEST_PHOTOS "/") + name;
+    QImage photo(path);
+    EXPECT_FALSE(photo.isNull()) << "missing test photo " << path.toStdString() << " (tools/setup.sh fetches it)";
+    return photo.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+QPointF inLeftCopy(QPointF p) { return p + QPointF(0, 24); }
+QPointF inRightCopy(QPointF p) { return QPointF(560 + (512 - p.x()) * rightCopyScale, 60 + p.y() * rightCopyScale); }
+
+QImage twoFacePhoto() {
+    const QImage astronaut = samplePhotograph(QStringLiteral("astronaut.png"));
+    QImage photo(1000, 560, QImage::Format_ARGB32_Premultiplied);
+    photo.fill(QColor(150, 150, 150));
+    QPainter p(&photo);
+    p.drawImage(QPointF(0, 24), astronaut);
+    const int side = qRound(512 * rightCopyScale);
+    QImage other = astronaut.mirrored(true, false).scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QPainter darken(&other);
+    darken.fillRect(other.rect(), QColor(0, 0, 0, 70));
+    darken.end();
+    p.drawImage(QPointF(560, 60), other);
+    return photo;
 }
 
 } // namespace grinsley::testing

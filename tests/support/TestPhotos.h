@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
+#include <QPointF>
 #include <QString>
 
 namespace grinsley::testing {
@@ -24,5 +25,20 @@ QImage gradientPhoto(QSize size);
 
 // The largest difference of any channel between two pixels.
 int channelDistance(QRgb a, QRgb b);
+
+} // namespace grinsley::testing
+
+namespace grinsley::testing {
+
+// A photograph from the sample photos the set-up fetched (astronaut.png: one face; coffee.png and
+// chelsea.png: none). Fails the test when it is missing.
+QImage samplePhotograph(const QString& name);
+
+// Two real faces side by side: the astronaut as she is at (0, 24), and beside her, from x 560, a mirrored,
+// darker copy at 0.85 of her size, both on grey. Where a point of the astronaut photo lands in each copy.
+QImage twoFacePhoto();
+QPointF inLeftCopy(QPointF astronautPoint);
+QPointF inRightCopy(QPointF astronautPoint);
+inline constexpr double rightCopyScale = 0.85;
 
 } // namespace grinsley::testing

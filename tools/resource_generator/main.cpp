@@ -14,6 +14,8 @@
 #include <QRandomGenerator>
 #include <QTextStream>
 
+#include "editing/PieceOperations.h"
+
 namespace {
 
 constexpr int iconScale = 2; // icons are drawn at twice their point size
@@ -115,42 +117,6 @@ QImage moveIcon(int points) {
         p.drawPath(arrowHead(tip, a, side * 0.13, side * 0.15));
     }
     return image;
-}
-
-qreal smoothstep(qreal edge0, qreal edge1, qreal x) {
-    const qreal t = qBound(0.0, (x - edge0) / (edge1 - edge0), 1.0);
-    return t * t * (3 - 2 * t);
-}
-
-// Grey masks: black keeps the piece, white removes it, a soft band of grey just inside the outline.
-QImage ellipseMask(int side) {
-    QImage mask(side, side, QImage::Format_Grayscale8);
-    const qreal r = side / 2.0;
-    for (int y = 0; y < side; ++y) {
-        uchar* line = mask.scanLine(y);
-        for (int x = 0; x < side; ++x) {
-            const qreal dx = (x + 0.5 - r) / r;
-            const qreal dy = (y + 0.5 - r) / r;
-            const qreal d = std::sqrt(dx * dx + dy * dy);
-            line[x] = uchar(qRound(255 * smoothstep(0.88, 1.0, d)));
-        }
-    }
-    return mask;
-}
-
-QImage rectangleMask(int side) {
-    QImage mask(side, side, QImage::Format_Grayscale8);
-    const qreal band = side * 0.06;
-    for (int y = 0; y < side; ++y) {
-        uchar* line = mask.scanLine(y);
-        const qreal ey = qMin(y + 0.5, side - y - 0.5);
-        for (int x = 0; x < side; ++x) {
-            const qreal ex = qMin(x + 0.5, side - x - 0.5);
-            const qreal keep = smoothstep(0, band, ex) * smoothstep(0, band, ey);
-            line[x] = uchar(qRound(255 * (1 - keep)));
-        }
-    }
-    return mask;
 }
 
 void drawFace(QPainter& p, QPointF c, qreal r, QColor skin, QColor hair, bool smile) {
@@ -412,6 +378,41 @@ QImage toolIcon(const QString& name) {
         font.setBold(true);
         p.setFont(font);
         p.drawText(QRectF(2, 2, 18, 18), Qt::AlignCenter, QStringLiteral("?"));
+    } else if (name == QLatin1String("Faces")) {
+        // A face in a viewfinder's corners.
+        for (const QPointF& c : {QPointF(2, 2), QPointF(20, 2), QPointF(20, 20), QPointF(2, 20)}) {
+            const qreal sx = c.x() < 11 ? 1 : -1;
+            const qreal sy = c.y() < 11 ? 1 : -1;
+            p.drawPolyline(QPolygonF({c + QPointF(0, 4.5 * sy), c, c + QPointF(4.5 * sx, 0)}));
+        }
+        p.drawEllipse(QRectF(6.5, 5, 9, 12));
+        p.setBrush(Qt::white);
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(QPointF(9.3, 10), 0.9, 0.9);
+        p.drawEllipse(QPointF(12.7, 10), 0.9, 0.9);
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(9, 11.5, 4, 2.8), 200 * 16, 140 * 16);
+    } else if (name == QLatin1String("SwapFaces")) {
+        // Two faces with an arrow each way between them.
+        p.drawEllipse(QRectF(1, 9, 7, 9));
+        p.drawEllipse(QRectF(14, 9, 7, 9));
+        p.drawArc(QRectF(4.5, 2, 13, 10), 160 * 16, -140 * 16);
+        head(QPointF(17.6, 8.3), M_PI_2 + 0.5);
+        p.drawArc(QRectF(4.5, 13, 13, 8), -20 * 16, -140 * 16);
+        head(QPointF(4.4, 16), -M_PI_2 - 0.5);
+    } else if (name == QLatin1String("Edge")) {
+        // A disc whose edge fades out, beside a hard one.
+        QRadialGradient soft(QPointF(8, 11), 7.5);
+        soft.setColorAt(0, Qt::white);
+        soft.setColorAt(0.5, Qt::white);
+        soft.setColorAt(1, Qt::transparent);
+        p.setPen(Qt::NoPen);
+        p.setBrush(soft);
+        p.drawEllipse(QPointF(8, 11), 7.5, 7.5);
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPointF(16, 11), 4.5, 4.5);
     }
     return image;
 }
@@ -457,8 +458,8 @@ int main(int argc, char** argv) {
         ok &= save(rotateIcon(i), out + QStringLiteral("/Rotate%1").arg(i + 1) + at2);
     ok &= save(moveIcon(22), out + QStringLiteral("/Move") + at2);
     ok &= save(moveIcon(44), out + QStringLiteral("/MoveLarge") + at2);
-    ok &= save(ellipseMask(256), out + QStringLiteral("/EllipseMask.png"));
-    ok &= save(rectangleMask(256), out + QStringLiteral("/RectangleMask.png"));
+    ok &= save(pieces::ellipseMask(256), out + QStringLiteral("/EllipseMask.png"));
+    ok &= save(pieces::rectangleMask(256), out + QStringLiteral("/RectangleMask.png"));
     ok &= save(samplePhoto(), out + QStringLiteral("/Sample1.jpg"), 90);
     ok &= save(backgroundTile(), out + QStringLiteral("/Background1") + at2);
     ok &= save(blueButton(), out + QStringLiteral("/Blue button") + at2);
@@ -468,7 +469,8 @@ int main(int argc, char** argv) {
     ok &= save(dialogServiceIcon(), out + QStringLiteral("/SocialDialog.bundle/images/socialicon.png"));
     ok &= save(shapeArtwork(false), out + QStringLiteral("/ShapeEllipse") + at2);
     ok &= save(shapeArtwork(true), out + QStringLiteral("/ShapeRectangle") + at2);
-    for (const char* tool : {"Open", "Share", "Undo", "Copy", "Paste", "Swap", "Crop", "Shapes", "Flip", "Clear", "Help"})
+    for (const char* tool : {"Open", "Share", "Undo", "Copy", "Paste", "Swap", "Crop", "Shapes", "Flip", "Clear", "Help",
+                             "Faces", "SwapFaces", "Edge"})
         ok &= save(toolIcon(QLatin1String(tool)), out + QStringLiteral("/Tool%1").arg(QLatin1String(tool)) + at2);
     // The launcher's icon in the sizes desktops look for, laid out as the icon theme is on disk.
     const QString icons = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("resources/icons");

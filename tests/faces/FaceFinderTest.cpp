@@ -1,0 +1,109 @@
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include <QLineF>
+#include <QPainter>
+#include <QTransform>
+
+#include "faces/FaceFinder.h"
+#include "support/TestPhotos.h"
+
+using namespace grinsley;
+using namespace grinsley::testing;
+
+namespace {
+
+// The astronaut's face as measured by eye on the photograph: the eyes' centres and the middle of the mouth.
+const QPointF leftEye(203.8, 101.3);
+const QPointF rightEye(246.3, 103.0);
+const QPointF mouth(223.8, 145.0);
+QPointF faceCentre() { return ((leftEye + rightEye) / 2 + mouth) / 2; }
+double eyeLine() { return std::atan2(rightEye.y() - leftEye.y(), rightEye.x() - leftEye.x()); }
+double degrees(double radians) { return radians * 180 / M_PI; }
+
+// Whether a point lies inside the face's oval.
+bool insideOval(const faces::Face& face, QPointF p) {
+    const QPointF local = QTransform().rotateRadians(-face.angle).map(p - face.centre);
+    const double a = face.size.width() / 2, b = face.size.height() / 2;
+    return (local.x() * local.x()) / (a * a) + (local.y() * local.y()) / (b * b) <= 1.0;
+}
+
+QImage turned(const QImage& photo, double degreesClockwise, QPointF about) {
+    QImage out(photo.size(), QImage::Format_ARGB32_Premultiplied);
+    out.fill(QColor(128, 128, 128));
+    QPainter p(&out);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.translate(about);
+    p.rotate(degreesClockwise);
+    p.translate(-about);
+    p.drawImage(0, 0, photo);
+    return out;
+}
+
+} // namespace
+
+// The one face of the astronaut photograph, where it is: the oval holds the eyes and the mouth, its centre is
+// the face's, its width a face's for those eyes, and it is turned like the eye line.
+TEST(FaceFinderTest, OneFaceWhereItIs) {
+    const faces::FaceSearch search = faces::findFaces(samplePhotograph(QStringLiteral("astronaut.png")));
+    EXPECT_TRUE(search.error.isEmpty());
+    ASSERT_EQ(search.faces.size(), 1u);
+    const faces::Face& face = search.faces[0];
+    EXPECT_LT(QLineF(face.centre, faceCentre()).length(), 5.0);
+    for (QPointF p : {leftEye, rightEye, mouth})
+        EXPECT_TRUE(insideOval(face, p)) << p.x() << "," << p.y();
+    const double eyes = QLineF(leftEye, rightEye).length();
+    EXPECT_GT(face.size.width(), 1.6 * eyes);
+    EXPECT_LT(face.size.width(), 2.4 * eyes);
+    EXPECT_GT(face.size.height(), face.size.width()); // an upright oval
+    EXPECT_NEAR(degrees(face.angle), degrees(eyeLine()), 3.0);
+}
+
+// Two faces come back left to right, each where it is (the right one mirrored, smaller and darker).
+TEST(FaceFinderTest, TwoFacesLeftToRight) {
+    const faces::FaceSearch search = faces::findFaces(twoFacePhoto());
+    ASSERT_EQ(search.faces.size(), 2u);
+    EXPECT_LT(QLineF(search.faces[0].centre, inLeftCopy(faceCentre())).length(), 6.0);
+    EXPECT_LT(QLineF(search.faces[1].centre, inRightCopy(faceCentre())).length(), 6.0);
+    EXPECT_LT(search.faces[1].size.width(), search.faces[0].size.width());
+}
+
+// A head turned in the picture plane gives a turned oval, centred on the turned face.
+TEST(FaceFinderTest, ATurnedFaceGivesATurnedOval) {
+    const QImage astronaut = samplePhotograph(QStringLiteral("astronaut.png"));
+    for (double turn : {-20.0, -10.0, 10.0}) {
+        SCOPED_TRACE(turn);
+        const QPointF about(225, 120);
+        const faces::FaceSearch search = faces::findFaces(turned(astronaut, turn, about));
+        ASSERT_EQ(search.faces.size(), 1u);
+        const QPointF centre = QTransform().translate(about.x(), about.y()).rotate(turn).translate(-about.x(), -about.y()).map(faceCentre());
+        EXPECT_LT(QLineF(search.faces[0].centre, centre).length(), 8.0);
+        EXPECT_NEAR(degrees(search.faces[0].angle), degrees(eyeLine()) + turn, 4.0);
+    }
+}
+
+TEST(FaceFinderTest, NoFaceInPhotosWithoutPeople) {
+    for (const char* name : {"coffee.png", "chelsea.png"})
+        EXPECT_TRUE(faces::findFaces(samplePhotograph(QString::fromLatin1(name))).faces.empty()) << name;
+    QImage grey(800, 600, QImage::Format_ARGB32_Premultiplied);
+    grey.fill(QColor(120, 120, 120));
+    EXPECT_TRUE(faces::findFaces(grey).faces.empty());
+    EXPECT_TRUE(faces::findFaces(QImage()).faces.empty());
+}
+
+// A large photo is searched at a reduced size; the answer is in the photo's own pixels.
+TEST(FaceFinderTest, ALargePhotoAnswersInItsOwnPixels) {
+    const QImage big = samplePhotograph(QStringLiteral("astronaut.png")).scaled(1536, 1536, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const faces::FaceSearch search = faces::findFaces(big);
+    ASSERT_EQ(search.faces.size(), 1u);
+    EXPECT_LT(QLineF(search.faces[0].centre, faceCentre() * 3).length(), 12.0);
+}
+
+TEST(FaceFinderTest, MissingModelsSayWhy) {
+    qputenv("GRINSLEY_FACE_MODELS", "/nonexistent/models");
+    const faces::FaceSearch search = faces::findFaces(samplePhotograph(QStringLiteral("astronaut.png")));
+    qunsetenv("GRINSLEY_FACE_MODELS");
+    EXPECT_TRUE(search.faces.empty());
+    EXPECT_TRUE(search.error.contains(QStringLiteral("/nonexistent/models"))) << search.error.toStdString();
+}
