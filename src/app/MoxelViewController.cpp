@@ -15,6 +15,7 @@
 #include "analytics/TallyAPI.h"
 #include "app/GrinsleyCommon.h"
 #include "app/MainScrollView.h"
+#include "app/EdgeOptionsView.h"
 #include "app/PhotoSharing.h"
 #include "app/ShapePickerViewController.h"
 #include "app/TextBubbleViewController.h"
@@ -32,8 +33,10 @@
 #include "platform/MainThread.h"
 #include "platform/NavigationController.h"
 #include "platform/PhotoAlbum.h"
+#include "platform/Notice.h"
 #include "platform/PhotoPicker.h"
 #include "platform/Popover.h"
+#include "platform/UserDefaults.h"
 #include "ui_MoxelViewController-iPad.h"
 #include "ui_MoxelViewController.h"
 
@@ -95,7 +98,8 @@ template <typename Ui> void MoxelViewController::bindOutlets(Ui& ui) {
         {&_openItem, ui.openItem},   {&_organizeItem, ui.organizeItem}, {&_undoItem, ui.undoItem},
         {&_copyItem, ui.copyItem},   {&_pasteItem, ui.pasteItem},       {&_swapItem, ui.swapItem},
         {&_cropItem, ui.cropItem},   {&_shapesItem, ui.shapesItem},     {&_horizontalFlipItem, ui.horizontalFlipItem},
-        {&_clearItem, ui.clearItem}, {&_helpItem, ui.helpItem}};
+        {&_clearItem, ui.clearItem}, {&_helpItem, ui.helpItem},     {&_findFacesItem, ui.findFacesItem},
+        {&_swapFacesItem, ui.swapFacesItem}, {&_edgeItem, ui.edgeItem}};
     for (auto [slot, action] : items)
         *slot = action;
 }
@@ -129,7 +133,10 @@ void MoxelViewController::viewDidLoad() {
         {_shapesItem, "Shapes", &MoxelViewController::shapesButtonTouched},
         {_horizontalFlipItem, "Flip", &MoxelViewController::horizontalFlipButtonTouched},
         {_clearItem, "Clear", &MoxelViewController::clearButtonTouched},
-        {_helpItem, "Help", &MoxelViewController::helpButtonTouched}};
+        {_helpItem, "Help", &MoxelViewController::helpButtonTouched},
+        {_findFacesItem, "Faces", &MoxelViewController::findFacesButtonTouched},
+        {_swapFacesItem, "SwapFaces", &MoxelViewController::swapFacesButtonTouched},
+        {_edgeItem, "Edge", &MoxelViewController::edgeButtonTouched}};
     for (const Item& item : items) {
         const platform::Image icon = platform::Bundle::imageNamed(QStringLiteral("Tool%1").arg(QLatin1String(item.icon)));
         if (!icon.isNull()) {
@@ -183,6 +190,10 @@ void MoxelViewController::viewDidLoad() {
     _scrollView->setAcceptDrops(false);
 
     _drawView->initialize(topBarHeight(), bottomBarHeight(), this);
+    const platform::UserDefaults& defaults = platform::UserDefaults::standard();
+    _drawView->setBlendsIn(defaults.boolForKey(blendInKey));
+    if (defaults.hasKey(edgeSoftnessKey))
+        _drawView->setEdgeSoftness(defaults.objectForKey(edgeSoftnessKey).toDouble());
     _drawView->restoreApplicationState();
     _drawView->setSavesAfterEachEdit(true);
     updateToolbarItemsForInitialState();
@@ -423,6 +434,104 @@ void MoxelViewController::displayTextBubble() {
 }
 
 // ---------------------------------------------------------------------------------------------------------
+// Faces and piece options
+
+namespace {
+pieces::PhotoRegion regionOf(const faces::Face& face) { return {face.centre, face.size, float(face.angle)}; }
+} // namespace
+
+void MoxelViewController::findFacesButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Find Faces"));
+    if (!hasCurrentImage() || _isLoadingImage || _isFindingFaces)
+        return;
+    withFaces([this] {
+        if (_faces.empty()) {
+            platform::Notice::show(this, tr("No face found in this photo."));
+            return;
+        }
+        _faceIndex = (_faceIndex + 1) % int(_faces.size());
+        _drawView->placeSelection(regionOf(_faces[std::size_t(_faceIndex)]));
+    });
+}
+
+void MoxelViewController::swapFacesButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Swap Faces"));
+    if (!hasCurrentImage() || _isLoadingImage || _isFindingFaces)
+        return;
+    withFaces([this] {
+        if (_faces.size() < 2) {
+            platform::Notice::show(this, _faces.empty() ? tr("Swap Faces needs two faces; none was found in this photo.")
+                                                        : tr("Swap Faces needs two faces; only one was found in this photo."));
+            return;
+        }
+        const std::size_t first = _faceIndex >= 0 ? std::size_t(_faceIndex) : 0;
+        const std::size_t second = (first + 1) % _faces.size();
+        _drawView->swapRegions(regionOf(_faces[first]), regionOf(_faces[second]));
+        // The faces are where they were: only their contents changed places.
+        _facesPhoto = _drawView->currentImage().bitmap().cacheKey();
+        _undoItem->setEnabled(true);
+    });
+}
+
+void MoxelViewController::withFaces(std::function<void()> then) {
+    const QImage photo = _drawView->currentImage().bitmap();
+    if (_facesPhoto == photo.cacheKey()) {
+        then();
+        return;
+    }
+    _isFindingFaces = true;
+    updateFaceItems();
+    startActivityIndicator();
+    const quint64 search = ++_faceSearch;
+    QPointer<MoxelViewController> self(this);
+    std::thread([self, photo, search, then = std::move(then)] {
+        faces::FaceSearch found = faces::findFaces(photo);
+        platform::MainThread::post([self, photo, search, then, found = std::move(found)] {
+            if (!self || self->_faceSearch != search)
+                return;
+            self->_isFindingFaces = false;
+            self->stopActivityIndicator();
+            self->updateFaceItems();
+            // The photo changed while its faces were sought: the answer is for another photo.
+            if (self->_drawView->currentImage().bitmap().cacheKey() != photo.cacheKey())
+                return;
+            if (!found.error.isEmpty()) {
+                platform::Notice::show(self, found.error);
+                return;
+            }
+            self->_faces = found.faces;
+            self->_facesPhoto = photo.cacheKey();
+            self->_faceIndex = -1;
+            then();
+        });
+    }).detach();
+}
+
+void MoxelViewController::edgeButtonTouched() {
+    auto* options = new EdgeOptionsView(_drawView->edgeSoftness(), _drawView->blendsIn());
+    options->softnessChanged = [this](double softness, bool finished) { setEdgeSoftness(softness, finished); };
+    options->blendChanged = [this](bool on) { setBlendsIn(on); };
+    openPopover(options, _edgeItem);
+}
+
+void MoxelViewController::setBlendsIn(bool blends) {
+    if (blends == _drawView->blendsIn())
+        return;
+    TallyAPI::logEvent(QStringLiteral("Blend In"));
+    _drawView->setBlendsIn(blends);
+    platform::UserDefaults::standard().setObject(blends, blendInKey);
+}
+
+// Each step of a drag sets the softness; the event and the saved setting wait for the finger to lift.
+void MoxelViewController::setEdgeSoftness(double softness, bool finished) {
+    _drawView->setEdgeSoftness(softness);
+    if (!finished)
+        return;
+    TallyAPI::logEvent(QStringLiteral("Edge Softness"));
+    platform::UserDefaults::standard().setObject(_drawView->edgeSoftness(), edgeSoftnessKey);
+}
+
+// ---------------------------------------------------------------------------------------------------------
 // Social hooks
 
 void MoxelViewController::sessionDidLogin() { TallyAPI::logEvent(QStringLiteral("Social logged in")); }
@@ -478,6 +587,20 @@ void MoxelViewController::addKeyboardShortcuts() {
         command(QKeySequence(key), [this, step = step] { _drawView->nudgeSelection(step); });
         command(QKeySequence(Qt::SHIFT | key), [this, step = step] { _drawView->nudgeSelection(step * 10); });
     }
+    const std::pair<QAction*, QKeySequence> faceKeys[] = {{_findFacesItem, QKeySequence(Qt::CTRL | Qt::Key_F)},
+                                                           {_swapFacesItem, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)}};
+    for (const auto& [item, key] : faceKeys) {
+        item->setShortcut(key);
+        item->setToolTip(QStringLiteral("%1 (%2)").arg(item->text(), key.toString(QKeySequence::NativeText)));
+        addAction(item);
+    }
+    command(QKeySequence(Qt::CTRL | Qt::Key_B), [this] { setBlendsIn(!_drawView->blendsIn()); });
+    command(QKeySequence(Qt::CTRL | Qt::Key_BracketRight), [this] { setEdgeSoftness(_drawView->edgeSoftness() + 0.5); });
+    command(QKeySequence(Qt::CTRL | Qt::Key_BracketLeft), [this] { setEdgeSoftness(_drawView->edgeSoftness() - 0.5); });
+    _edgeItem->setToolTip(tr("Soft edge and blending (%1 blends in, %2 and %3 soften and harden)")
+                              .arg(QKeySequence(Qt::CTRL | Qt::Key_B).toString(QKeySequence::NativeText),
+                                   QKeySequence(Qt::CTRL | Qt::Key_BracketRight).toString(QKeySequence::NativeText),
+                                   QKeySequence(Qt::CTRL | Qt::Key_BracketLeft).toString(QKeySequence::NativeText)));
     command(QKeySequence::Cancel, [this] {
         dismissPopoverViews(true);
         closePhotoPicker(_picker);
@@ -612,8 +735,8 @@ void MoxelViewController::displayLoadedImage(const platform::Image& photo) {
     _drawView->setCurrentImage(photo);
     _drawView->setPreviousImage(platform::Image());
     _drawView->setPreviousSelectedImage(platform::Image());
-    updateToolbarItemsForInitialState();
     _isLoadingImage = false;
+    updateToolbarItemsForInitialState();
     stopActivityIndicator();
 }
 
@@ -655,12 +778,19 @@ void MoxelViewController::updateToolbarItemsForInitialState() {
     for (QAction* item : {_organizeItem, _copyItem, _cropItem})
         item->setEnabled(photo);
     updateToolbarItems(hasSelectedImage());
+    updateFaceItems();
 }
 
 void MoxelViewController::disableAllEditingToolbarItems() {
-    for (QAction* item : {_openItem, _organizeItem, _undoItem, _copyItem})
+    for (QAction* item : {_openItem, _organizeItem, _undoItem, _copyItem, _findFacesItem, _swapFacesItem})
         item->setEnabled(false);
     updateToolbarItems(false);
+}
+
+void MoxelViewController::updateFaceItems() {
+    const bool can = hasCurrentImage() && !_isLoadingImage && !_isFindingFaces;
+    _findFacesItem->setEnabled(can);
+    _swapFacesItem->setEnabled(can);
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include "app/ChildViewControllerSupport.h"
 #include "editing/PopupMenuSupport.h"
+#include "faces/FaceFinder.h"
 #include "platform/ActionSheet.h"
 #include "platform/PhotoFile.h"
 #include "social/SocialSession.h"
@@ -70,6 +71,9 @@ public:
     QAction* horizontalFlipItem() const { return _horizontalFlipItem; }
     QAction* clearItem() const { return _clearItem; }
     QAction* helpItem() const { return _helpItem; }
+    QAction* findFacesItem() const { return _findFacesItem; }
+    QAction* swapFacesItem() const { return _swapFacesItem; }
+    QAction* edgeItem() const { return _edgeItem; }
 
     bool hasCurrentImage() const;
     bool hasSelectedImage() const;
@@ -109,6 +113,24 @@ public:
     void closePhotoPicker(platform::PhotoPicker* picker);
     void organizeButtonTouched();
     void shapesButtonTouched();
+
+    // --- Faces and piece options
+    static inline const QString blendInKey = QStringLiteral("GrinsleyBlendIn");
+    static inline const QString edgeSoftnessKey = QStringLiteral("GrinsleyEdgeSoftness");
+    // Puts the selection over a face of the photo, the next one at each press (faces are found once per
+    // photo, off the interface thread).
+    void findFacesButtonTouched();
+    // Exchanges the face under the selection (the first when it is on none) with the next one, in one edit.
+    void swapFacesButtonTouched();
+    // The piece options in a popover at the Edge item.
+    void edgeButtonTouched();
+    void setBlendsIn(bool blends);
+    void setEdgeSoftness(double softness, bool finished = true);
+    // The faces found in the current photo; empty until a search for it has finished.
+    const std::vector<faces::Face>& foundFaces() const { return _faces; }
+    bool isFindingFaces() const { return _isFindingFaces; }
+    int currentFaceIndex() const { return _faceIndex; }
+    QList<QAction*> customMenuItems() const override { return {_findFacesItem, _swapFacesItem}; }
 
     // --- Sharing
     void actionSheetClickedButtonAtIndex(platform::ActionSheet* sheet, int buttonIndex);
@@ -180,6 +202,10 @@ private:
     void addKeyboardShortcuts();
     bool loadInBackground(const QString& path, std::function<platform::PhotoFile::Result(int limit)> work);
     void finishLoading(const QString& path, const platform::PhotoFile::Result& result);
+    // Runs `then` once the faces of the current photo are known: at once when they are, else after a search
+    // on a worker (spinner shown, face commands off meanwhile). A search for an earlier photo is dropped.
+    void withFaces(std::function<void()> then);
+    void updateFaceItems();
 
     QString _interfaceFile;
     QToolBar* _topToolbar = nullptr;
@@ -198,6 +224,14 @@ private:
     QAction* _horizontalFlipItem = nullptr;
     QAction* _clearItem = nullptr;
     QAction* _helpItem = nullptr;
+    QAction* _findFacesItem = nullptr;
+    QAction* _swapFacesItem = nullptr;
+    QAction* _edgeItem = nullptr;
+    std::vector<faces::Face> _faces;
+    qint64 _facesPhoto = 0;   // the cache key of the photo the faces belong to; 0: none searched
+    int _faceIndex = -1;      // the face the selection was last put on
+    bool _isFindingFaces = false;
+    quint64 _faceSearch = 0;  // which search an answer from the worker belongs to
     bool _isLoadingImage = false;
     quint64 _loadGeneration = 0; // which load an answer from the worker belongs to
     platform::ActivityIndicator* _activityIndicator = nullptr; // child widget while loading

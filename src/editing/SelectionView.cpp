@@ -427,6 +427,7 @@ void SelectionView::showCopyPasteMenu(QPointF p) {
         return;
     platform::EditMenu& menu = platform::EditMenu::shared();
     menu.setTargetRect(QRectF(p, QSizeF(0, 0)), this, this);
+    menu.setMenuItems(_popupMenuSupport ? _popupMenuSupport->customMenuItems() : QList<QAction*>());
     menu.setMenuVisible(true, true);
     // The menu takes the pointer: the release of this press goes to it. End the press here, or the scene
     // keeps this overlay as the pointer's grabber and the next drag is read as the old press.

@@ -6,6 +6,8 @@
 #include <QGraphicsView>
 #include <QMenu>
 
+#include <utility>
+
 #include "platform/Theme.h"
 
 namespace grinsley::platform {
@@ -54,10 +56,30 @@ void EditMenu::setMenuVisible(bool visible, bool /*animated*/) {
     _copy->setEnabled(_responder->canPerformAction(EditAction::Copy));
     _paste->setEnabled(_responder->canPerformAction(EditAction::Paste));
     _delete->setEnabled(_responder->canPerformAction(EditAction::Delete));
+    for (QAction* shown : std::exchange(_shownItems, {})) {
+        _menu->removeAction(shown);
+        if (shown->isSeparator())
+            delete shown;
+    }
+    bool first = true;
+    for (const QPointer<QAction>& item : _items) {
+        if (!item)
+            continue;
+        if (std::exchange(first, false))
+            _shownItems.append(_menu->addSeparator());
+        _menu->addAction(item);
+        _shownItems.append(item);
+    }
     const QPointF scenePoint = _item->mapToScene(_rect.center());
     const QPoint global = view->viewport()->mapToGlobal(view->mapFromScene(scenePoint));
     _menu->popup(global);
     emit menuShown();
+}
+
+void EditMenu::setMenuItems(const QList<QAction*>& items) {
+    _items.clear();
+    for (QAction* item : items)
+        _items.append(item);
 }
 
 bool EditMenu::isMenuVisible() const { return _menu->isVisible(); }

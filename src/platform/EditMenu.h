@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QRectF>
@@ -30,6 +31,9 @@ public:
     // Points the menu at a rectangle in the item's own coordinates; the item is also the responder.
     void setTargetRect(const QRectF& rect, QGraphicsItem* item, EditResponder* responder);
     void setMenuVisible(bool visible, bool animated = true);
+    // Commands of the program's own shown after the standard ones, each enabled as its action is; the
+    // actions stay their owner's.
+    void setMenuItems(const QList<QAction*>& items);
     bool isMenuVisible() const;
 
     // The popup itself, for whoever has to look at or drive it.
@@ -48,6 +52,8 @@ private:
     QAction* _copy = nullptr;
     QAction* _paste = nullptr;
     QAction* _delete = nullptr;
+    QList<QPointer<QAction>> _items;
+    QList<QAction*> _shownItems; // what the popup holds beyond the standard items (a separator first)
     QGraphicsItem* _item = nullptr;
     EditResponder* _responder = nullptr;
     QPointer<QObject> _itemObject; // set when the item is a QObject, so a dead item is noticed

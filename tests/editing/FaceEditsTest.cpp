@@ -99,8 +99,9 @@ TEST_F(FaceEditsTest, EdgeSoftnessWidensTheBand) {
     for (int y = 0; y < hard.height(); ++y) {
         for (int x = 0; x < hard.width(); ++x) {
             const double dx = (x + 0.5 - c.x()) / a, dy = (y + 0.5 - c.y()) / b;
-            if (std::sqrt(dx * dx + dy * dy) < 1.0 - 2.0 / b)
+            if (std::sqrt(dx * dx + dy * dy) < 1.0 - 2.0 / b) {
                 ASSERT_EQ(qAlpha(hard.pixel(x, y)), 255) << x << "," << y;
+            }
         }
     }
     EXPECT_LT(partlyClear(hard), normal / 4);

@@ -458,8 +458,8 @@ int main(int argc, char** argv) {
         ok &= save(rotateIcon(i), out + QStringLiteral("/Rotate%1").arg(i + 1) + at2);
     ok &= save(moveIcon(22), out + QStringLiteral("/Move") + at2);
     ok &= save(moveIcon(44), out + QStringLiteral("/MoveLarge") + at2);
-    ok &= save(pieces::ellipseMask(256), out + QStringLiteral("/EllipseMask.png"));
-    ok &= save(pieces::rectangleMask(256), out + QStringLiteral("/RectangleMask.png"));
+    ok &= save(grinsley::pieces::ellipseMask(256), out + QStringLiteral("/EllipseMask.png"));
+    ok &= save(grinsley::pieces::rectangleMask(256), out + QStringLiteral("/RectangleMask.png"));
     ok &= save(samplePhoto(), out + QStringLiteral("/Sample1.jpg"), 90);
     ok &= save(backgroundTile(), out + QStringLiteral("/Background1") + at2);
     ok &= save(blueButton(), out + QStringLiteral("/Blue button") + at2);

@@ -1,0 +1,180 @@
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QSlider>
+#include <QToolBar>
+
+#include "AppTest.h"
+#include "analytics/TallySession.h"
+#include "app/EdgeOptionsView.h"
+#include "platform/EditMenu.h"
+#include "platform/Popover.h"
+#include "support/Render.h"
+
+using namespace grinsley;
+using namespace grinsley::testing;
+
+namespace {
+
+class FacesCommandsTest : public AppTest {
+protected:
+    void TearDown() override {
+        AppTest::TearDown();
+        TallySession::discardCurrentSession();
+    }
+
+    MoxelViewController* editorWith(const QImage& photo, platform::Idiom idiom = platform::Idiom::Phone) {
+        launch(idiom);
+        MoxelViewController* editor = start();
+        editor->displayLoadedImage(platform::Image(photo));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the hint, closed by the photo
+        return editor;
+    }
+    static void press(MoxelViewController* editor, QAction* item) {
+        QToolBar* bar = editor->topToolbar();
+        QTest::mouseClick(bar->widgetForAction(item), Qt::LeftButton);
+    }
+    static bool searchEnds(MoxelViewController* editor) {
+        return QTest::qWaitFor([editor] { return !editor->isFindingFaces(); }, 10000);
+    }
+    static QPointF selectionInPhoto(MoxelViewController* editor) { return editor->drawView()->scaleSelectionFrame().center(); }
+    static QString noticeText(MoxelViewController* editor) {
+        for (auto* notice : editor->findChildren<QLabel*>(QStringLiteral("grinsleyNotice")))
+            if (notice->isVisible())
+                return notice->text();
+        return {};
+    }
+};
+
+} // namespace
+
+// Faces puts the selection on each face in turn, sized and turned to it; the search runs once per photo,
+// with the spinner and the face commands off while it runs.
+TEST_F(FacesCommandsTest, FacesVisitsEachFaceInTurn) {
+    MoxelViewController* editor = editorWith(twoFacePhoto());
+    ASSERT_TRUE(editor->findFacesItem()->isEnabled());
+    press(editor, editor->findFacesItem());
+    EXPECT_TRUE(editor->isFindingFaces());
+    EXPECT_NE(editor->activityIndicator(), nullptr);
+    EXPECT_FALSE(editor->findFacesItem()->isEnabled());
+    ASSERT_TRUE(searchEnds(editor));
+    ASSERT_EQ(editor->foundFaces().size(), 2u);
+    EXPECT_EQ(editor->activityIndicator(), nullptr);
+    EXPECT_TRUE(editor->findFacesItem()->isEnabled());
+    const faces::Face left = editor->foundFaces()[0], right = editor->foundFaces()[1];
+    EXPECT_LT(QLineF(selectionInPhoto(editor), left.centre).length(), 1.0);
+    EXPECT_NEAR(editor->drawView()->scaleSelectedRegion().width(), left.size.width(), 1.0);
+    EXPECT_NEAR(editor->drawView()->scaleSelectedRegion().height(), left.size.height(), 1.0);
+    EXPECT_FLOAT_EQ(editor->drawView()->selectionView()->rotationAngle(), float(left.angle));
+    press(editor, editor->findFacesItem());
+    EXPECT_FALSE(editor->isFindingFaces()) << "the faces of this photo are known";
+    EXPECT_LT(QLineF(selectionInPhoto(editor), right.centre).length(), 1.0);
+    press(editor, editor->findFacesItem());
+    EXPECT_LT(QLineF(selectionInPhoto(editor), left.centre).length(), 1.0);
+    EXPECT_EQ(recordedEvents().filter(QStringLiteral("Find Faces")).size(), 3);
+}
+
+// Without a face: a notice, and nothing else changes. Swap Faces says what it lacks.
+TEST_F(FacesCommandsTest, NoFaceGivesANoticeAndChangesNothing) {
+    MoxelViewController* editor = editorWith(samplePhotograph(QStringLiteral("coffee.png")));
+    const QPointF before = editor->drawView()->selectionView()->center();
+    const QImage photo = editor->drawView()->currentImage().bitmap();
+    press(editor, editor->findFacesItem());
+    ASSERT_TRUE(searchEnds(editor));
+    EXPECT_EQ(noticeText(editor), QStringLiteral("No face found in this photo."));
+    EXPECT_EQ(editor->drawView()->selectionView()->center(), before);
+    EXPECT_EQ(editor->drawView()->currentImage().bitmap(), photo);
+    editor->swapFacesButtonTouched();
+    EXPECT_TRUE(noticeText(editor).startsWith(QStringLiteral("Swap Faces needs two faces")));
+    EXPECT_EQ(editor->drawView()->currentImage().bitmap(), photo);
+    EXPECT_FALSE(editor->undoItem()->isEnabled());
+}
+
+// Swap Faces (by its key) exchanges the two faces in one edit; one Undo takes it back.
+TEST_F(FacesCommandsTest, SwapFacesIsOneUndoStep) {
+    const QImage photo = twoFacePhoto();
+    MoxelViewController* editor = editorWith(photo);
+    QTest::keyClick(editor->window(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_TRUE(searchEnds(editor));
+    ASSERT_EQ(editor->foundFaces().size(), 2u);
+    const QImage swapped = editor->drawView()->currentImage().bitmap();
+    const QPoint leftFace = editor->foundFaces()[0].centre.toPoint(), rightFace = editor->foundFaces()[1].centre.toPoint();
+    // The darker face now sits on the left, the lighter on the right.
+    const auto luminance = [](QRgb c) { return qGray(c); };
+    EXPECT_LT(luminance(swapped.pixel(leftFace)), luminance(photo.pixel(leftFace)) - 20);
+    EXPECT_GT(luminance(swapped.pixel(rightFace)), luminance(photo.pixel(rightFace)) + 20);
+    EXPECT_EQ(swapped.pixel(500, 20), photo.convertToFormat(swapped.format()).pixel(500, 20));
+    EXPECT_TRUE(editor->undoItem()->isEnabled());
+    QTest::mouseClick(editor->bottomToolbar()->widgetForAction(editor->undoItem()), Qt::LeftButton);
+    EXPECT_EQ(editor->drawView()->currentImage().bitmap(), photo.convertToFormat(swapped.format()));
+    EXPECT_EQ(recordedEvents().filter(QStringLiteral("Swap Faces")).size(), 1);
+}
+
+// The hold menu offers the two face commands after Copy, Paste and Delete.
+TEST_F(FacesCommandsTest, TheHoldMenuOffersTheFaceCommands) {
+    MoxelViewController* editor = editorWith(twoFacePhoto());
+    SelectionView* overlay = editor->drawView()->selectionView();
+    overlay->showCopyPasteMenu(overlay->bounds().center());
+    QMenu* menu = platform::EditMenu::shared().menu();
+    ASSERT_TRUE(menu->isVisible());
+    EXPECT_TRUE(menu->actions().contains(editor->findFacesItem()));
+    EXPECT_TRUE(menu->actions().contains(editor->swapFacesItem()));
+    EXPECT_FALSE(editor->findFacesItem()->icon().isNull());
+    renderScreenToPng(editor->window(), QStringLiteral("hold-menu-faces-phone"));
+    menu->hide();
+}
+
+// The options popover sets the edge and blending; both are remembered by the next editor.
+TEST_F(FacesCommandsTest, OptionsAreSetAndRemembered) {
+    for (platform::Idiom idiom : {platform::Idiom::Phone, platform::Idiom::Tablet}) {
+        MoxelViewController* editor = editorWith(twoFacePhoto(), idiom);
+        EXPECT_FALSE(editor->drawView()->blendsIn());
+        EXPECT_EQ(editor->drawView()->edgeSoftness(), DrawView::defaultEdgeSoftness);
+        press(editor, editor->edgeItem());
+        ASSERT_TRUE(editor->currentPopoverController());
+        auto* options = qobject_cast<EdgeOptionsView*>(editor->currentPopoverController()->contentViewController());
+        ASSERT_TRUE(options);
+        renderScreenToPng(editor->window(), idiom == platform::Idiom::Phone ? QStringLiteral("edge-options-phone")
+                                                                            : QStringLiteral("edge-options-tablet"));
+        options->softnessSlider()->setValue(25);
+        options->blendCheckBox()->click();
+        EXPECT_EQ(editor->drawView()->edgeSoftness(), 2.5);
+        EXPECT_TRUE(editor->drawView()->blendsIn());
+        editor->dismissPopoverViews(false);
+        // The keys: blending off and on again, the edge a step harder.
+        QTest::keyClick(editor->window(), Qt::Key_B, Qt::ControlModifier);
+        EXPECT_FALSE(editor->drawView()->blendsIn());
+        EXPECT_FALSE(platform::UserDefaults::standard().boolForKey(MoxelViewController::blendInKey));
+        QTest::keyClick(editor->window(), Qt::Key_B, Qt::ControlModifier);
+        QTest::keyClick(editor->window(), Qt::Key_BracketLeft, Qt::ControlModifier);
+        EXPECT_EQ(editor->drawView()->edgeSoftness(), 2.0);
+
+        MoxelViewController* next = start();
+        EXPECT_EQ(next->drawView()->edgeSoftness(), 2.0);
+        EXPECT_TRUE(next->drawView()->blendsIn());
+        const QStringList events = recordedEvents();
+        EXPECT_EQ(events.filter(QStringLiteral("Blend In")).size(), 3);
+        EXPECT_EQ(events.filter(QStringLiteral("Edge Softness")).size(), 2);
+        platform::UserDefaults::standard().removeObjectForKey(MoxelViewController::edgeSoftnessKey);
+        platform::UserDefaults::standard().removeObjectForKey(MoxelViewController::blendInKey);
+        app.reset();
+    }
+}
+
+// Before and after a face swap, plain and blended, for looking at.
+TEST_F(FacesCommandsTest, RendersAFaceSwap) {
+    MoxelViewController* editor = editorWith(twoFacePhoto(), platform::Idiom::Tablet);
+    editor->dismissPopoverViews(false);
+    editor->findFacesButtonTouched();
+    ASSERT_TRUE(searchEnds(editor));
+    renderScreenToPng(editor->window(), QStringLiteral("faces-found-tablet"));
+    editor->drawView()->currentImage().bitmap().save(outputFolder() + QStringLiteral("/face-swap-before.png"));
+    editor->swapFacesButtonTouched();
+    editor->drawView()->currentImage().bitmap().save(outputFolder() + QStringLiteral("/face-swap-plain.png"));
+    editor->undoButtonTouched();
+    editor->setBlendsIn(true);
+    editor->swapFacesButtonTouched();
+    ASSERT_TRUE(searchEnds(editor)); // Undo made it another photo, whose faces are sought again
+    editor->drawView()->currentImage().bitmap().save(outputFolder() + QStringLiteral("/face-swap-blended.png"));
+    renderScreenToPng(editor->window(), QStringLiteral("face-swap-blended-tablet"));
+}
