@@ -5,7 +5,10 @@
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QScopedValueRollback>
+#include <QPointer>
 #include <QTimer>
+
+#include <thread>
 
 #include "editing/EditingStateWriter.h"
 #include "editing/PieceOperations.h"
@@ -14,6 +17,7 @@
 #include "platform/Device.h"
 #include "platform/Directories.h"
 #include "platform/ImageCodec.h"
+#include "platform/MainThread.h"
 #include "platform/UserDefaults.h"
 
 Q_LOGGING_CATEGORY(lcEditing, "grinsley.editing")
@@ -189,10 +193,32 @@ void DrawView::setEdgeSoftness(double softness) {
     _edgeSoftness = std::isfinite(softness) ? std::clamp(softness, 0.0, maxEdgeSoftness) : defaultEdgeSoftness;
 }
 
-QImage DrawView::pasted(const QImage& photo, const QImage& piece, const pieces::PhotoRegion& region) const {
+void DrawView::pasteAll(std::vector<std::pair<QImage, pieces::PhotoRegion>> pastes) {
+    const QImage before = _image.bitmap();
+    QImage plain = before;
+    for (const auto& [piece, region] : pastes)
+        plain = pieces::pastePiece(plain, piece, region.centre, region.angle, region.size);
+    setCurrentImage(Image(plain));
     if (!_blendsIn)
-        return pieces::pastePiece(photo, piece, region.centre, region.angle, region.size);
-    return faces::blendIn(photo, pieces::pieceLayer(photo.size(), piece, region.centre, region.angle, region.size));
+        return;
+    // Blending takes longer than a frame: the plain result shows meanwhile, and the blended one replaces it
+    // only if nothing else changed the photo in between.
+    const quint64 run = ++_blendRun;
+    const qint64 shown = plain.cacheKey();
+    _blending = true;
+    QPointer<DrawView> self(this);
+    std::thread([self, run, shown, before, pastes = std::move(pastes)] {
+        QImage blended = before;
+        for (const auto& [piece, region] : pastes)
+            blended = faces::blendIn(blended, pieces::pieceLayer(blended.size(), piece, region.centre, region.angle, region.size));
+        platform::MainThread::post([self, run, shown, blended] {
+            if (!self || self->_blendRun != run)
+                return;
+            self->_blending = false;
+            if (self->_image.bitmap().cacheKey() == shown)
+                self->setCurrentImage(Image(blended));
+        });
+    }).detach();
 }
 
 void DrawView::doPaste() {
@@ -205,8 +231,7 @@ void DrawView::doPaste() {
     // Summed in double precision, kept as float.
     const QPointF centre(float(double(f.x()) + double(f.width()) * 0.5),
                          float(double(f.y()) + double(f.height()) * 0.5));
-    setCurrentImage(Image(pasted(_image.bitmap(), _selectionView->imageSelection().bitmap(),
-                                 {centre, scaleSelectedRegion().size(), _selectionView->rotationAngle()})));
+    pasteAll({{_selectionView->imageSelection().bitmap(), {centre, scaleSelectedRegion().size(), _selectionView->rotationAngle()}}});
 }
 
 void DrawView::swapRegions(const pieces::PhotoRegion& a, const pieces::PhotoRegion& b) {
@@ -217,7 +242,7 @@ void DrawView::swapRegions(const pieces::PhotoRegion& a, const pieces::PhotoRegi
     const QImage pieceB = pieces::applyMask(cutPiece(b), pieceMask());
     _previousSelectedImage = Image();
     _previousImage = _image;
-    setCurrentImage(Image(pasted(pasted(_image.bitmap(), pieceA, b), pieceB, a)));
+    pasteAll({{pieceA, b}, {pieceB, a}});
 }
 
 void DrawView::placeSelection(const pieces::PhotoRegion& region) {

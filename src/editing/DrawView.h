@@ -1,6 +1,8 @@
 #pragma once
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include <QGraphicsObject>
 
@@ -75,9 +77,11 @@ public:
     void swapRegions(const pieces::PhotoRegion& a, const pieces::PhotoRegion& b);
 
     // --- Options (off and 1 by default, which is the editor as it always was)
-    // Paste, Swap and swapRegions blend the piece into the photo around it.
+    // Paste, Swap and swapRegions blend the piece into the photo around it. The plain edit shows at once;
+    // its blended form is worked out on a worker and replaces it, unless another change came first.
     bool blendsIn() const { return _blendsIn; }
     void setBlendsIn(bool blends) { _blendsIn = blends; }
+    bool isBlending() const { return _blending; }
     // The width of a new piece's soft edge: 1 the shape's own mask, 0 a hard edge, up to maxEdgeSoftness.
     static constexpr double defaultEdgeSoftness = 1.0;
     static constexpr double maxEdgeSoftness = 4.0;
@@ -116,8 +120,9 @@ private:
     void editCompleted();
     // The piece under a region of the photo, clipped to the shape and softened.
     QImage cutPiece(const pieces::PhotoRegion& region) const;
-    // The photo with a piece pasted over a region, blended in when that option is on.
-    QImage pasted(const QImage& photo, const QImage& piece, const pieces::PhotoRegion& region) const;
+    // The photo after pasting pieces over regions, in order: plainly now, then blended in on a worker when
+    // that option is on.
+    void pasteAll(std::vector<std::pair<QImage, pieces::PhotoRegion>> pastes);
 
     platform::Image _image;
     bool _savesAfterEachEdit = false;
@@ -126,6 +131,8 @@ private:
     SelectionView* _selectionView = nullptr; // child item, created by initialize
     float _scaleRatio = 1;
     bool _blendsIn = false;
+    bool _blending = false;
+    quint64 _blendRun = 0; // which blend a worker's answer belongs to
     double _edgeSoftness = defaultEdgeSoftness;
     platform::Image _previousImage;
     platform::Image _previousSelectedImage;

@@ -3,6 +3,7 @@
 #include <QGraphicsScene>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -186,6 +187,8 @@ TEST_F(FaceEditsTest, BlendedSwapChangesOnlyTheRegions) {
     canvas->doUndo();
     canvas->setBlendsIn(true);
     canvas->swapRegions(ra, rb);
+    EXPECT_EQ(canvas->currentImage().bitmap(), plain) << "the plain swap shows while the blend is worked out";
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !canvas->isBlending(); }, 10000));
     const QImage blended = canvas->currentImage().bitmap();
     int differ = 0;
     for (int y = 0; y < photo.height(); ++y) {
@@ -213,10 +216,16 @@ TEST_F(FaceEditsTest, PasteBlendsWhenOn) {
     canvas->doUndo();
     canvas->setBlendsIn(true);
     canvas->doPaste();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !canvas->isBlending(); }, 10000));
     const QImage blended = canvas->currentImage().bitmap();
     // The grey around the pattern took the dark half's tone.
     EXPECT_GT(channelDistance(plain.pixel(600, 250), blended.pixel(600, 250)), 30);
     EXPECT_EQ(blended.pixel(600, 300), photo.pixel(600, 300));
     canvas->doUndo();
+    EXPECT_EQ(canvas->currentImage().bitmap(), photo);
+    // An Undo before the blend is done wins: the late blend is dropped.
+    canvas->doPaste();
+    canvas->doUndo();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !canvas->isBlending(); }, 10000));
     EXPECT_EQ(canvas->currentImage().bitmap(), photo);
 }
