@@ -107,3 +107,9 @@ TEST(FaceFinderTest, MissingModelsSayWhy) {
     EXPECT_TRUE(search.faces.empty());
     EXPECT_TRUE(search.error.contains(QStringLiteral("/nonexistent/models"))) << search.error.toStdString();
 }
+// The bundled sample photo, which a new user tries first, has its two drawn faces found.
+TEST(FaceFinderTest, TheSamplesTwoFaces) {
+    const faces::FaceSearch search = faces::findFaces(QImage(QStringLiteral(":/images/Sample1.jpg")));
+    ASSERT_EQ(search.faces.size(), 2u);
+    EXPECT_LT(search.faces[0].centre.x(), search.faces[1].centre.x());
+}

@@ -8,6 +8,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include "platform/ScreenGrab.h"
+
 namespace grinsley::testing {
 
 QString outputFolder() {
@@ -26,15 +28,7 @@ QString renderToPng(QWidget* widget, const QString& name) {
 
 QString renderScreenToPng(QWidget* window, const QString& name) {
     const QString path = outputFolder() + QLatin1Char('/') + name + QStringLiteral(".png");
-    QPixmap screen = window->grab();
-    QPainter painter(&screen);
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (top == window || !top->isVisible())
-            continue;
-        painter.drawPixmap(top->mapToGlobal(QPoint(0, 0)) - window->mapToGlobal(QPoint(0, 0)), top->grab());
-    }
-    painter.end();
-    screen.save(path);
+    platform::grabScreen(window).save(path);
     return path;
 }
 

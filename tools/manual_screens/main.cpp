@@ -22,6 +22,7 @@
 #include "platform/Bundle.h"
 #include "platform/Device.h"
 #include "platform/ImageCodec.h"
+#include "platform/ScreenGrab.h"
 #include "platform/WebView.h"
 
 using namespace grinsley;
@@ -41,7 +42,7 @@ public:
     bool shoot(QWidget* window, const QString& name) {
         wait(350); // slides and fades come to rest
         const QString path = _folder + QLatin1Char('/') + name + QStringLiteral(".png");
-        const bool saved = window->grab().save(path);
+        const bool saved = platform::grabScreen(window).save(path);
         QTextStream(saved ? stdout : stderr) << (saved ? "" : "cannot write ") << path << "\n";
         _ok &= saved;
         return saved;
@@ -115,6 +116,17 @@ bool phoneScreens(Shooter& shooter) {
     wait(400);
     shooter.shoot(window, QStringLiteral("editor-rectangle"));
     editor->clearButtonTouched();
+
+    // Faces, on a fresh photo: the selection goes over the first face found.
+    editor->undoButtonTouched();
+    editor->drawView()->changeSelectionShape(0);
+    editor->findFacesButtonTouched();
+    while (editor->isFindingFaces())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    shooter.shoot(window, QStringLiteral("editor-faces"));
+    editor->edgeButtonTouched();
+    shooter.shoot(window, QStringLiteral("edge-options"));
+    editor->dismissPopoverViews(false);
     return shooter.ok();
 }
 
