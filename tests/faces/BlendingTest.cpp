@@ -83,6 +83,22 @@ TEST(BlendingTest, TheSeamTakesTheSurroundingsToneAndNothingOutsideChanges) {
     EXPECT_GT(std::abs(meanOver(paste.plain, paste.coverage, 1, 255) - pieceBefore), 20.0);
     EXPECT_LT(std::abs(meanOver(blended, paste.coverage, 1, 255) - pieceBefore), 12.0);
 
+    // The piece's detail stays: inside it the blended result differs from the plain paste only by a smooth
+    // shift of tone (little Laplacian), while the photo that was there differs by a whole face.
+    const auto laplacianOfDifference = [&paste](const QImage& a, const QImage& b) {
+        const auto d = [&](int x, int y) { return luminance(a.pixel(x, y)) - luminance(b.pixel(x, y)); };
+        double sum = 0;
+        int n = 0;
+        for (int y = 2; y + 2 < a.height(); ++y)
+            for (int x = 2; x + 2 < a.width(); ++x)
+                if (paste.coverage.constScanLine(y)[x] == 255) {
+                    sum += std::abs(4 * d(x, y) - d(x - 1, y) - d(x + 1, y) - d(x, y - 1) - d(x, y + 1));
+                    ++n;
+                }
+        return sum / std::max(1, n);
+    };
+    EXPECT_LT(laplacianOfDifference(blended, paste.plain), 0.25 * laplacianOfDifference(paste.photo, paste.plain));
+
     const QImage photo = paste.photo.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     int changedInside = 0;
     for (int y = 0; y < photo.height(); ++y) {
