@@ -490,7 +490,8 @@ void MoxelViewController::withFaces(std::function<void()> then) {
             if (!self || self->_faceSearch != search)
                 return;
             self->_isFindingFaces = false;
-            self->stopActivityIndicator();
+            if (!self->_isLoadingImage) // the spinner is the photo's now
+                self->stopActivityIndicator();
             self->updateFaceItems();
             // The photo changed while its faces were sought: the answer is for another photo.
             if (self->_drawView->currentImage().bitmap().cacheKey() != photo.cacheKey())

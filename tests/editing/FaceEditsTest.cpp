@@ -22,7 +22,7 @@ using grinsley::testing::channelDistance;
 
 namespace {
 
-// A 400 x 400 canvas showing an 800 x 400 photo (two photo pixels to a point, offset (0, 100)).
+// A 400 x 400 canvas; the tests show 800 x 400 photos on it (two photo pixels to a point, offset (0, 100)).
 class FaceEditsTest : public grinsley::testing::IsolatedTest {
 protected:
     void SetUp() override {
