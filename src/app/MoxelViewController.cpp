@@ -190,6 +190,11 @@ void MoxelViewController::viewDidLoad() {
     _scrollView->setAcceptDrops(false);
 
     _drawView->initialize(topBarHeight(), bottomBarHeight(), this);
+    // Blending moves no face: the faces found stay the blended photo's.
+    connect(_drawView, &DrawView::blendedPhotoReplaced, this, [this](qint64 plain, qint64 blended) {
+        if (_facesPhoto == plain)
+            _facesPhoto = blended;
+    });
     const platform::UserDefaults& defaults = platform::UserDefaults::standard();
     _drawView->setBlendsIn(defaults.boolForKey(blendInKey));
     if (defaults.hasKey(edgeSoftnessKey))

@@ -215,8 +215,10 @@ void DrawView::pasteAll(std::vector<std::pair<QImage, pieces::PhotoRegion>> past
             if (!self || self->_blendRun != run)
                 return;
             self->_blending = false;
-            if (self->_image.bitmap().cacheKey() == shown)
-                self->setCurrentImage(Image(blended));
+            if (self->_image.bitmap().cacheKey() != shown)
+                return;
+            self->setCurrentImage(Image(blended));
+            emit self->blendedPhotoReplaced(shown, self->_image.bitmap().cacheKey());
         });
     }).detach();
 }

@@ -116,6 +116,11 @@ public:
     QRectF boundingRect() const override { return bounds(); }
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
+signals:
+    // A blended result replaced the plain one it was worked out from (photos by their cache keys): what was
+    // known of the plain photo's layout holds for the blended one.
+    void blendedPhotoReplaced(qint64 plain, qint64 blended);
+
 private:
     void editCompleted();
     // The piece under a region of the photo, clipped to the shape and softened.

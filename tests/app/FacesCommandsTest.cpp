@@ -176,6 +176,8 @@ TEST_F(FacesCommandsTest, RendersAFaceSwap) {
     editor->swapFacesButtonTouched();
     ASSERT_TRUE(searchEnds(editor)); // Undo made it another photo, whose faces are sought again
     ASSERT_TRUE(QTest::qWaitFor([editor] { return !editor->drawView()->isBlending(); }, 10000));
+    editor->findFacesButtonTouched();
+    EXPECT_FALSE(editor->isFindingFaces()) << "the blended photo keeps the faces found";
     editor->drawView()->currentImage().bitmap().save(outputFolder() + QStringLiteral("/face-swap-blended.png"));
     renderScreenToPng(editor->window(), QStringLiteral("face-swap-blended-tablet"));
 }
