@@ -447,7 +447,7 @@ pieces::PhotoRegion regionOf(const faces::Face& face) { return {face.centre, fac
 
 void MoxelViewController::findFacesButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Find Faces"));
-    if (!hasCurrentImage() || _isLoadingImage || _isFindingFaces)
+    if (!canUseFaces())
         return;
     withFaces([this] {
         if (_faces.empty()) {
@@ -461,7 +461,7 @@ void MoxelViewController::findFacesButtonTouched() {
 
 void MoxelViewController::swapFacesButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Swap Faces"));
-    if (!hasCurrentImage() || _isLoadingImage || _isFindingFaces)
+    if (!canUseFaces())
         return;
     withFaces([this] {
         if (_faces.size() < 2) {
@@ -566,12 +566,14 @@ void MoxelViewController::uploadPhotoToSocial() {
 // The usual keys for the commands, shown in the items' tooltips; the arrows nudge the selection (Shift: ten
 // times as far); Escape closes a sheet, a popover or the photo picker.
 void MoxelViewController::addKeyboardShortcuts() {
-    const std::pair<QAction*, QKeySequence::StandardKey> keys[] = {
+    const auto text = [](const QKeySequence& key) { return key.toString(QKeySequence::NativeText); };
+    const std::pair<QAction*, QKeySequence> keys[] = {
         {_openItem, QKeySequence::Open},   {_copyItem, QKeySequence::Copy},   {_pasteItem, QKeySequence::Paste},
-        {_undoItem, QKeySequence::Undo},   {_clearItem, QKeySequence::Delete}, {_helpItem, QKeySequence::HelpContents}};
+        {_undoItem, QKeySequence::Undo},   {_clearItem, QKeySequence::Delete}, {_helpItem, QKeySequence::HelpContents},
+        {_findFacesItem, QKeySequence(Qt::CTRL | Qt::Key_F)}, {_swapFacesItem, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)}};
     for (const auto& [item, key] : keys) {
         item->setShortcut(key);
-        item->setToolTip(QStringLiteral("%1 (%2)").arg(item->text(), item->shortcut().toString(QKeySequence::NativeText)));
+        item->setToolTip(QStringLiteral("%1 (%2)").arg(item->text(), text(key)));
         addAction(item); // the editor's keys, even for an item no bar shows
     }
     const auto command = [this](const QKeySequence& key, auto&& run) {
@@ -585,28 +587,20 @@ void MoxelViewController::addKeyboardShortcuts() {
         if (_organizeItem->isEnabled())
             saveButtonTouched();
     });
-    _organizeItem->setToolTip(tr("%1 (%2 saves the photo)")
-                                  .arg(_organizeItem->text(), save->shortcut().toString(QKeySequence::NativeText)));
+    _organizeItem->setToolTip(tr("%1 (%2 saves the photo)").arg(_organizeItem->text(), text(save->shortcut())));
     const std::pair<Qt::Key, QPointF> arrows[] = {
         {Qt::Key_Left, {-1, 0}}, {Qt::Key_Right, {1, 0}}, {Qt::Key_Up, {0, -1}}, {Qt::Key_Down, {0, 1}}};
     for (const auto& [key, step] : arrows) {
         command(QKeySequence(key), [this, step = step] { _drawView->nudgeSelection(step); });
         command(QKeySequence(Qt::SHIFT | key), [this, step = step] { _drawView->nudgeSelection(step * 10); });
     }
-    const std::pair<QAction*, QKeySequence> faceKeys[] = {{_findFacesItem, QKeySequence(Qt::CTRL | Qt::Key_F)},
-                                                           {_swapFacesItem, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)}};
-    for (const auto& [item, key] : faceKeys) {
-        item->setShortcut(key);
-        item->setToolTip(QStringLiteral("%1 (%2)").arg(item->text(), key.toString(QKeySequence::NativeText)));
-        addAction(item);
-    }
-    command(QKeySequence(Qt::CTRL | Qt::Key_B), [this] { setBlendsIn(!_drawView->blendsIn()); });
-    command(QKeySequence(Qt::CTRL | Qt::Key_BracketRight), [this] { setEdgeSoftness(_drawView->edgeSoftness() + 0.5); });
-    command(QKeySequence(Qt::CTRL | Qt::Key_BracketLeft), [this] { setEdgeSoftness(_drawView->edgeSoftness() - 0.5); });
+    QAction* blend = command(QKeySequence(Qt::CTRL | Qt::Key_B), [this] { setBlendsIn(!_drawView->blendsIn()); });
+    QAction* softer = command(QKeySequence(Qt::CTRL | Qt::Key_BracketRight),
+                              [this] { setEdgeSoftness(_drawView->edgeSoftness() + 0.5); });
+    QAction* harder = command(QKeySequence(Qt::CTRL | Qt::Key_BracketLeft),
+                              [this] { setEdgeSoftness(_drawView->edgeSoftness() - 0.5); });
     _edgeItem->setToolTip(tr("Soft edge and blending (%1 blends in, %2 and %3 soften and harden)")
-                              .arg(QKeySequence(Qt::CTRL | Qt::Key_B).toString(QKeySequence::NativeText),
-                                   QKeySequence(Qt::CTRL | Qt::Key_BracketRight).toString(QKeySequence::NativeText),
-                                   QKeySequence(Qt::CTRL | Qt::Key_BracketLeft).toString(QKeySequence::NativeText)));
+                              .arg(text(blend->shortcut()), text(softer->shortcut()), text(harder->shortcut())));
     command(QKeySequence::Cancel, [this] {
         dismissPopoverViews(true);
         closePhotoPicker(_picker);
@@ -793,10 +787,11 @@ void MoxelViewController::disableAllEditingToolbarItems() {
     updateToolbarItems(false);
 }
 
+bool MoxelViewController::canUseFaces() const { return hasCurrentImage() && !_isLoadingImage && !_isFindingFaces; }
+
 void MoxelViewController::updateFaceItems() {
-    const bool can = hasCurrentImage() && !_isLoadingImage && !_isFindingFaces;
-    _findFacesItem->setEnabled(can);
-    _swapFacesItem->setEnabled(can);
+    _findFacesItem->setEnabled(canUseFaces());
+    _swapFacesItem->setEnabled(canUseFaces());
 }
 
 // ---------------------------------------------------------------------------------------------------------

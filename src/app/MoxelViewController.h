@@ -205,6 +205,8 @@ private:
     // Runs `then` once the faces of the current photo are known: at once when they are, else after a search
     // on a worker (spinner shown, face commands off meanwhile). A search for an earlier photo is dropped.
     void withFaces(std::function<void()> then);
+    // A photo, and neither it nor its faces still being read.
+    bool canUseFaces() const;
     void updateFaceItems();
 
     QString _interfaceFile;

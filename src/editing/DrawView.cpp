@@ -240,8 +240,9 @@ void DrawView::swapRegions(const pieces::PhotoRegion& a, const pieces::PhotoRegi
     if (!_selectionView || _image.isNull())
         return;
     // Both pieces come from the photo as it was, so neither paste sees the other's result.
-    const QImage pieceA = pieces::applyMask(cutPiece(a), pieceMask());
-    const QImage pieceB = pieces::applyMask(cutPiece(b), pieceMask());
+    const QImage mask = pieceMask();
+    const QImage pieceA = pieces::applyMask(cutPiece(a), mask);
+    const QImage pieceB = pieces::applyMask(cutPiece(b), mask);
     _previousSelectedImage = Image();
     _previousImage = _image;
     pasteAll({{pieceA, b}, {pieceB, a}});

@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include "platform/Theme.h"
+
 namespace grinsley::platform {
 
 Notice::Notice(QWidget* over, const QString& text) : QLabel(text, over) {
@@ -9,8 +11,9 @@ Notice::Notice(QWidget* over, const QString& text) : QLabel(text, over) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWordWrap(true);
     setAlignment(Qt::AlignCenter);
-    setStyleSheet(QStringLiteral("QLabel { background: rgba(20, 21, 24, 225); color: white; font-size: 15px;"
-                                 " border: 1px solid #4a4d55; border-radius: 10px; padding: 10px 16px; }"));
+    // The application's dark panel; the notice is its own label.
+    setStyleSheet(theme::darkPanel("grinsleyNotice", 10) +
+                  QStringLiteral("#grinsleyNotice { color: #f2f2f4; font-size: 15px; padding: 10px 16px; }"));
     const int width = std::min(over->width() - 40, 420);
     setFixedWidth(std::max(width, 120));
     adjustSize();

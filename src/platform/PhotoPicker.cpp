@@ -213,11 +213,7 @@ QString PhotoPicker::startFolder() {
     return samplesFolder();
 }
 
-QString PhotoPicker::thumbnailFolder() {
-    const QString folder = Directories::caches() + QStringLiteral("/Thumbnails");
-    QDir().mkpath(folder);
-    return folder;
-}
+QString PhotoPicker::thumbnailFolder() { return Directories::caches() + QStringLiteral("/Thumbnails"); }
 
 QImage PhotoPicker::thumbnail(const QString& path, int side) {
     const QFileInfo info(path);
@@ -241,6 +237,7 @@ QImage PhotoPicker::thumbnail(const QString& path, int side) {
     const QImage& full = read.photo.bitmap();
     const int cut = std::min(full.width(), full.height());
     image = full.copy((full.width() - cut) / 2, (full.height() - cut) / 2, cut, cut).convertToFormat(QImage::Format_RGB32);
+    QDir().mkpath(thumbnailFolder()); // only when one is written: reading the cache makes no folder
     image.save(cached, "jpeg", 85);
     return image;
 }

@@ -82,6 +82,7 @@ TEST_F(FacesCommandsTest, NoFaceGivesANoticeAndChangesNothing) {
     press(editor, editor->findFacesItem());
     ASSERT_TRUE(searchEnds(editor));
     EXPECT_EQ(noticeText(editor), QStringLiteral("No face found in this photo."));
+    renderScreenToPng(editor->window(), QStringLiteral("notice-no-face-phone"));
     EXPECT_EQ(editor->drawView()->selectionView()->center(), before);
     EXPECT_EQ(editor->drawView()->currentImage().bitmap(), photo);
     editor->swapFacesButtonTouched();
