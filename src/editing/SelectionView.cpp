@@ -53,7 +53,10 @@ SelectionView::SelectionView(const QRectF& frame, QGraphicsItem* parent)
     applyTransform();
 }
 
-SelectionView::~SelectionView() { platform::MainThread::cancelPreviousPerformRequests(this); }
+SelectionView::~SelectionView() {
+    platform::MainThread::cancelPreviousPerformRequests(this);
+    platform::EditMenu::shared().forgetResponder(this);
+}
 
 // ---------------------------------------------------------------------------------------------------------
 // Geometry

@@ -56,11 +56,7 @@ void EditMenu::setMenuVisible(bool visible, bool /*animated*/) {
     _copy->setEnabled(_responder->canPerformAction(EditAction::Copy));
     _paste->setEnabled(_responder->canPerformAction(EditAction::Paste));
     _delete->setEnabled(_responder->canPerformAction(EditAction::Delete));
-    for (QAction* shown : std::exchange(_shownItems, {})) {
-        _menu->removeAction(shown);
-        if (shown->isSeparator())
-            delete shown;
-    }
+    removeShownItems();
     bool first = true;
     for (const QPointer<QAction>& item : _items) {
         if (!item)
@@ -83,6 +79,27 @@ void EditMenu::setMenuItems(const QList<QAction*>& items) {
 }
 
 bool EditMenu::isMenuVisible() const { return _menu->isVisible(); }
+
+void EditMenu::forgetResponder(const EditResponder* responder) {
+    if (!responder || responder != _responder)
+        return;
+    _menu->hide();
+    removeShownItems();
+    _items.clear();
+    _item = nullptr;
+    _itemObject = nullptr;
+    _responder = nullptr;
+}
+
+void EditMenu::removeShownItems() {
+    for (const QPointer<QAction>& shown : std::exchange(_shownItems, {})) {
+        if (!shown)
+            continue;
+        _menu->removeAction(shown);
+        if (shown->isSeparator())
+            delete shown.data();
+    }
+}
 
 QMenu* EditMenu::menu() const { return _menu; }
 

@@ -35,6 +35,9 @@ public:
     // actions stay their owner's.
     void setMenuItems(const QList<QAction*>& items);
     bool isMenuVisible() const;
+    // The responder is going away: when the menu acts for it, the menu closes and lets go of it and of its
+    // items, so nothing of a closed screen stays in the shared menu.
+    void forgetResponder(const EditResponder* responder);
 
     // The popup itself, for whoever has to look at or drive it.
     QMenu* menu() const;
@@ -47,13 +50,16 @@ private:
     EditMenu();
     ~EditMenu() override;
     void perform(EditAction action);
+    void removeShownItems();
 
     QMenu* _menu = nullptr;
     QAction* _copy = nullptr;
     QAction* _paste = nullptr;
     QAction* _delete = nullptr;
     QList<QPointer<QAction>> _items;
-    QList<QAction*> _shownItems; // what the popup holds beyond the standard items (a separator first)
+    // What the popup holds beyond the standard items (a separator first). Guarded: an owner may delete its
+    // actions (a closed editor) while they are still in the popup.
+    QList<QPointer<QAction>> _shownItems;
     QGraphicsItem* _item = nullptr;
     EditResponder* _responder = nullptr;
     QPointer<QObject> _itemObject; // set when the item is a QObject, so a dead item is noticed

@@ -27,6 +27,33 @@ protected:
             out.push_back(a->isEnabled());
         return out;
     }
+
+    // The editor over a photo, its hint closed, ready for touches through the window.
+    MoxelViewController* withPhoto(MoxelViewController* editor) {
+        editor->drawView()->setCurrentImage(platform::Image(grinsley::testing::gradientPhoto({300, 300})));
+        editor->updateToolbarItemsForInitialState();
+        if (editor->currentTextBubbleController())
+            editor->closeChildViewController(editor->currentTextBubbleController());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return editor;
+    }
+
+    // Where a point of the selection overlay is in the window.
+    QPoint inWindow(MoxelViewController* editor, QPointF overlayPoint) const {
+        SelectionView* overlay = editor->drawView()->selectionView();
+        MainScrollView* scroll = editor->scrollView();
+        return scroll->viewport()->mapTo(app->window(), scroll->mapFromScene(overlay->mapToScene(overlayPoint)));
+    }
+
+    // Holds still on the selection, as a finger would, until the hold menu shows; then lets go.
+    bool holdOnSelection(MoxelViewController* editor) {
+        QWindow* window = app->window()->windowHandle();
+        const QPoint at = inWindow(editor, QPointF(60, 100));
+        QTest::mousePress(window, Qt::LeftButton, {}, at);
+        const bool shown = QTest::qWaitFor([] { return platform::EditMenu::shared().isMenuVisible(); }, 3000);
+        QTest::mouseRelease(window, Qt::LeftButton, {}, at);
+        return shown;
+    }
 };
 
 // Open, Share, Copy, Crop, Paste, Swap, Flip, Clear, Undo.
@@ -290,24 +317,12 @@ TEST_F(EditorTest, TheSelectionFollowsThePhoto) {
 // a real pointer's do, so the menu's popup sees them first.
 TEST_F(EditorTest, AfterTheMenuADragMovesTheSelection) {
     launch();
-    MoxelViewController* editor = start();
-    editor->drawView()->setCurrentImage(platform::Image(grinsley::testing::gradientPhoto({300, 300})));
-    editor->updateToolbarItemsForInitialState();
-    if (editor->currentTextBubbleController())
-        editor->closeChildViewController(editor->currentTextBubbleController());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    MoxelViewController* editor = withPhoto(start());
     SelectionView* overlay = editor->drawView()->selectionView();
-    MainScrollView* scroll = editor->scrollView();
     QWindow* window = app->window()->windowHandle();
-    const auto inWindow = [&](QPointF overlayPoint) {
-        return scroll->viewport()->mapTo(app->window(), scroll->mapFromScene(overlay->mapToScene(overlayPoint)));
-    };
     platform::EditMenu& menu = platform::EditMenu::shared();
     for (const bool escape : {true, false}) {
-        const QPoint at = inWindow(QPointF(60, 100));
-        QTest::mousePress(window, Qt::LeftButton, {}, at);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return menu.isMenuVisible(); }, 3000));
-        QTest::mouseRelease(window, Qt::LeftButton, {}, at);
+        ASSERT_TRUE(holdOnSelection(editor));
         if (escape)
             QTest::keyClick(menu.menu(), Qt::Key_Escape);
         else
@@ -316,7 +331,7 @@ TEST_F(EditorTest, AfterTheMenuADragMovesTheSelection) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !menu.isMenuVisible(); }, 1000));
 
         const QPointF before = overlay->center();
-        const QPoint from = inWindow(QPointF(60, 100));
+        const QPoint from = inWindow(editor, QPointF(60, 100));
         QTest::mousePress(window, Qt::LeftButton, {}, from);
         QTest::mouseMove(window, from + QPoint(10, 0));
         QTest::mouseMove(window, from + QPoint(30, 0));
@@ -325,6 +340,35 @@ TEST_F(EditorTest, AfterTheMenuADragMovesTheSelection) {
         QTest::qWait(int(SelectionView::menuDelay.count()) + 200);
         EXPECT_FALSE(menu.isMenuVisible()) << "the menu opens only when asked for";
     }
+}
+
+// The user's sequence that once crashed: the hold menu, the manual over the editor, a photo handed to the
+// program (the editor is made anew), the hold menu again. The menu must offer the new editor's items only.
+TEST_F(EditorTest, TheHoldMenuAfterAPhotoArrivesOverTheManual) {
+    launch();
+    MoxelViewController* first = withPhoto(start());
+    platform::EditMenu& menu = platform::EditMenu::shared();
+    ASSERT_TRUE(holdOnSelection(first));
+    QTest::keyClick(menu.menu(), Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !menu.isMenuVisible(); }, 1000));
+    first->scrollView()->setFocus();
+    QTest::keyClick(app->window(), Qt::Key_F1);
+    ASSERT_NE(app->navigationController()->topViewController(), first) << "the manual covers the editor";
+
+    const QString photo = home() + "/handed.jpg";
+    ASSERT_TRUE(grinsley::testing::writeQuadrantJpeg(photo, {800, 600}));
+    platform::Application::shared().openArguments({photo}, home());
+    MoxelViewController* second = app->startupViewController()->mainViewController();
+    ASSERT_NE(second, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second->hasCurrentImage() && !second->isLoadingImage(); }, 5000));
+    (void)QTest::qWaitFor([second] { return second->pos() == QPoint(0, 0); }, 2000);
+    withPhoto(second);
+    ASSERT_TRUE(holdOnSelection(second));
+    const QList<QAction*> shown = menu.menu()->actions();
+    for (QAction* item : second->customMenuItems())
+        EXPECT_TRUE(shown.contains(item)) << item->text().toStdString();
+    EXPECT_EQ(shown.size(), 3 + 1 + second->customMenuItems().size()) << "the standard items, a separator, the editor's";
+    QTest::keyClick(menu.menu(), Qt::Key_Escape);
 }
 
 // Alerts, the share sheet and the edit menu in the application's own dark look, on both layouts; rendered for
