@@ -26,8 +26,7 @@ namespace {
 
 // The facade's settings. Upload threads read the server's addresses and the ad switch, so all of it is behind
 // one lock.
-struct Settings {
-    std::mutex mutex;
+struct SettingValues {
     QString apiKey;
     QString appVersion;
     std::optional<QString> userID;
@@ -41,7 +40,11 @@ struct Settings {
     QString serverURL = TallyAPI::defaultServerURL();
     QString savedResponseURL;
     bool adCatalogEnabled = false;
-    bool observing = false;
+};
+struct Settings {
+    std::mutex mutex;
+    SettingValues values;
+    bool observing = false; // the lifecycle observers are added once per process
 };
 Settings& settings() {
     static Settings s;
@@ -50,14 +53,14 @@ Settings& settings() {
 std::atomic<platform::BackgroundTask::Identifier> backgroundTask{platform::BackgroundTask::Invalid};
 
 template <typename T>
-T read(T Settings::*field) {
+T read(T SettingValues::*field) {
     std::lock_guard lock(settings().mutex);
-    return settings().*field;
+    return settings().values.*field;
 }
 template <typename T>
-void write(T Settings::*field, T value) {
+void write(T SettingValues::*field, T value) {
     std::lock_guard lock(settings().mutex);
-    settings().*field = std::move(value);
+    settings().values.*field = std::move(value);
 }
 
 // The gate: false, with the diagnostic line, when it is closed.
@@ -111,7 +114,7 @@ bool TallyAPI::sendUsageInfo() {
 void TallyAPI::startSession(const QString& apiKey) {
     gated("startSession", [&] {
         TallyUtil::log("Tally: Start session with apiKey[%1]", apiKey);
-        write(&Settings::apiKey, apiKey);
+        write(&SettingValues::apiKey, apiKey);
         TallyHeartBeater::createAndStartInstance(1.0);
         TallyFileCache::createInstanceWithApiKey(apiKey);
         TallySession::setEndOfSessionSender(&TallyUpload::sendSessionsToServerForEndOfSession);
@@ -131,14 +134,14 @@ void TallyAPI::startSession(const QString& apiKey) {
 void TallyAPI::createAndSendSession() {
     gated("createAndSendSession", [] {
         TallyAdParser::recreateInstances();
-        TallySession::createActiveTallySession(read(&Settings::apiKey), read(&Settings::appVersion));
-        setSessionReportsOnCloseEnabled(read(&Settings::sessionReportsOnCloseEnabled));
-        setSessionReportsOnPauseEnabled(read(&Settings::sessionReportsOnPauseEnabled));
-        setEventLoggingEnabled(read(&Settings::eventLoggingEnabled));
-        setAge(read(&Settings::age));
-        if (const auto userID = read(&Settings::userID))
+        TallySession::createActiveTallySession(read(&SettingValues::apiKey), read(&SettingValues::appVersion));
+        setSessionReportsOnCloseEnabled(read(&SettingValues::sessionReportsOnCloseEnabled));
+        setSessionReportsOnPauseEnabled(read(&SettingValues::sessionReportsOnPauseEnabled));
+        setEventLoggingEnabled(read(&SettingValues::eventLoggingEnabled));
+        setAge(read(&SettingValues::age));
+        if (const auto userID = read(&SettingValues::userID))
             setUserID(*userID);
-        if (const auto gender = read(&Settings::gender))
+        if (const auto gender = read(&SettingValues::gender))
             setGender(*gender);
         TallyUpload::startThread(&TallyUpload::sendSessionsToServerForAdCatalog);
     });
@@ -153,7 +156,7 @@ void TallyAPI::endSession() {
 
 void TallyAPI::pauseSession() {
     gated("pauseSession", [] {
-        write(&Settings::pauseTime, std::optional(platform::Clock::nowMilliseconds()));
+        write(&SettingValues::pauseTime, std::optional(platform::Clock::nowMilliseconds()));
         TallySession* session = TallySession::currentSession();
         if (!session)
             return;
@@ -173,14 +176,14 @@ void TallyAPI::pauseSession() {
 
 void TallyAPI::resumeSession() {
     gated("resumeSession", [] {
-        const std::optional<qint64> pausedAt = read(&Settings::pauseTime);
+        const std::optional<qint64> pausedAt = read(&SettingValues::pauseTime);
         // A resume uses the pause up: a second "became active" without a pause must not measure from it again.
-        write(&Settings::pauseTime, std::optional<qint64>());
+        write(&SettingValues::pauseTime, std::optional<qint64>());
         const qint64 paused = TallyProtocolData::timeIntervalFrom(pausedAt, platform::Clock::nowMilliseconds());
         TallySession* session = TallySession::currentSession();
         if (!session)
             return;
-        if (paused > qint64(read(&Settings::pauseSecondsBeforeStartingNewSession)) * 1000) {
+        if (paused > qint64(read(&SettingValues::pauseSecondsBeforeStartingNewSession)) * 1000) {
             session->saveSession();
             createAndSendSession();
         } else {
@@ -271,7 +274,7 @@ void TallyAPI::setUserID(const QString& userID) {
     gated("setUserID", [&] {
         onCurrentSession([&](TallySession& s) { s.setUserID(userID); });
         TallyUtil::log("Tally: setUserID[%1]", userID);
-        write(&Settings::userID, std::optional(userID));
+        write(&SettingValues::userID, std::optional(userID));
     });
 }
 
@@ -279,34 +282,34 @@ void TallyAPI::setGender(const QString& gender) {
     gated("setGender", [&] {
         onCurrentSession([&](TallySession& s) { s.setGender(gender); });
         TallyUtil::log("Tally: setGender[%1]", gender);
-        write(&Settings::gender, std::optional(gender));
+        write(&SettingValues::gender, std::optional(gender));
     });
 }
 
 void TallyAPI::setAge(int age) {
     gated("setAge", [&] {
-        write(&Settings::age, age);
+        write(&SettingValues::age, age);
         onCurrentSession([&](TallySession& s) { s.setAge(age); });
     });
 }
 
 void TallyAPI::setEventLoggingEnabled(bool enabled) {
     gated("setEventLoggingEnabled", [&] {
-        write(&Settings::eventLoggingEnabled, enabled);
+        write(&SettingValues::eventLoggingEnabled, enabled);
         onCurrentSession([&](TallySession& s) { s.setEventLoggingEnabled(enabled); });
     });
 }
 
 void TallyAPI::setSessionReportsOnCloseEnabled(bool enabled) {
     gated("setSessionReportsOnCloseEnabled", [&] {
-        write(&Settings::sessionReportsOnCloseEnabled, enabled);
+        write(&SettingValues::sessionReportsOnCloseEnabled, enabled);
         onCurrentSession([&](TallySession& s) { s.setSessionReportsOnCloseEnabled(enabled); });
     });
 }
 
 void TallyAPI::setSessionReportsOnPauseEnabled(bool enabled) {
     gated("setSessionReportsOnPauseEnabled", [&] {
-        write(&Settings::sessionReportsOnPauseEnabled, enabled);
+        write(&SettingValues::sessionReportsOnPauseEnabled, enabled);
         onCurrentSession([&](TallySession& s) { s.setSessionReportsOnPauseEnabled(enabled); });
     });
 }
@@ -319,7 +322,7 @@ void TallyAPI::setAppVersion(const QString& version) {
                 .show();
             return;
         }
-        write(&Settings::appVersion, version);
+        write(&SettingValues::appVersion, version);
         TallyUtil::log("Tally: setAppVersion[%1]", version);
     });
 }
@@ -327,7 +330,7 @@ void TallyAPI::setAppVersion(const QString& version) {
 // These four ask the gate but have no guard, as the facade always had it; they cannot throw.
 void TallyAPI::setPauseSecondsBeforeStartingNewSession(int seconds) {
     unguarded("setPauseSecondsBeforeStartingNewSession",
-              [seconds] { write(&Settings::pauseSecondsBeforeStartingNewSession, seconds); });
+              [seconds] { write(&SettingValues::pauseSecondsBeforeStartingNewSession, seconds); });
 }
 
 void TallyAPI::setMaxSessionsSaved(int maxSessions) {
@@ -339,22 +342,27 @@ void TallyAPI::setShowErrorInLogEnabled(bool enabled) {
 }
 
 void TallyAPI::setAdCatalogEnabled(bool enabled) {
-    unguarded("setAdCatalogEnabled", [enabled] { write(&Settings::adCatalogEnabled, enabled); });
+    unguarded("setAdCatalogEnabled", [enabled] { write(&SettingValues::adCatalogEnabled, enabled); });
 }
 
 void TallyAPI::setServerURL(const QString& url) {
-    gated("setServerURL", [&] { write(&Settings::serverURL, url); });
+    gated("setServerURL", [&] { write(&SettingValues::serverURL, url); });
 }
 
 void TallyAPI::setSavedResponseURL(const QString& url) {
-    gated("setSavedResponseURL", [&] { write(&Settings::savedResponseURL, url); });
+    gated("setSavedResponseURL", [&] { write(&SettingValues::savedResponseURL, url); });
 }
 
 QString TallyAPI::getTallyAgentVersion() { return TallySession::getAgentVersion(); }
 void TallyAPI::unlockDebugMode(const QString& unlockKey, const QString& apiKey) { TallyUtil::unlockDebugMode(unlockKey, apiKey); }
-QString TallyAPI::serverURL() { return read(&Settings::serverURL); }
-QString TallyAPI::savedResponseURL() { return read(&Settings::savedResponseURL); }
-QString TallyAPI::appVersion() { return read(&Settings::appVersion); }
-bool TallyAPI::adCatalogEnabled() { return read(&Settings::adCatalogEnabled); }
+void TallyAPI::resetSettings() {
+    std::lock_guard lock(settings().mutex);
+    settings().values = SettingValues();
+}
+
+QString TallyAPI::serverURL() { return read(&SettingValues::serverURL); }
+QString TallyAPI::savedResponseURL() { return read(&SettingValues::savedResponseURL); }
+QString TallyAPI::appVersion() { return read(&SettingValues::appVersion); }
+bool TallyAPI::adCatalogEnabled() { return read(&SettingValues::adCatalogEnabled); }
 
 } // namespace grinsley

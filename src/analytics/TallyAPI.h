@@ -63,6 +63,8 @@ public:
     static void stopBackgroundTask();
     static void unlockDebugMode(const QString& unlockKey, const QString& apiKey);
 
+    // Every setting back to a fresh process's (tests run many sessions of the facade in one process).
+    static void resetSettings();
     static QString serverURL();
     static QString savedResponseURL();
     static QString appVersion();

@@ -96,6 +96,7 @@ quint64 TallySession::nextSerial() {
 void TallySession::discardCurrentSession() {
     QMutexLocker lock(&storeMutex());
     store().current.reset();
+    store().lastPageViewTime.reset(); // a new process has counted none
 }
 
 void TallySession::setEndOfSessionSender(std::function<void()> sender) {

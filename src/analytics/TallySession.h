@@ -52,7 +52,8 @@ public:
     // session. An empty version is the bundle's.
     static TallySession* createActiveTallySession(const QString& apiKey, const QString& appVersion = {});
     static TallySession* currentSession();
-    // Forgets the current session without saving it, as a killed process would (its file stays).
+    // Forgets the current session without saving it, and the last page view, as a killed process would (its
+    // file stays).
     static void discardCurrentSession();
     static QRecursiveMutex& storeMutex();
 

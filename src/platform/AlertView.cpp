@@ -1,5 +1,7 @@
 #include "AlertView.h"
 
+#include <memory>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
@@ -32,9 +34,16 @@ void AlertView::show() {
     buttons.append(box->addButton(_cancelButton, QMessageBox::RejectRole));
     for (const QString& other : std::as_const(_otherButtons))
         buttons.append(box->addButton(other, QMessageBox::AcceptRole));
-    QObject::connect(box, &QMessageBox::buttonClicked, box, [buttons, clicked = _clicked](QAbstractButton* button) {
+    auto answered = std::make_shared<bool>(false);
+    QObject::connect(box, &QMessageBox::buttonClicked, box, [buttons, answered, clicked = _clicked](QAbstractButton* button) {
+        *answered = true;
         if (clicked)
             clicked(int(buttons.indexOf(button)));
+    });
+    // Closed without a button: the owner still hears that the alert is gone.
+    QObject::connect(box, &QDialog::finished, box, [answered, clicked = _clicked] {
+        if (!*answered && clicked)
+            clicked(-1);
     });
     box->open(); // never exec(): the event loop goes on
 }

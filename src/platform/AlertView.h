@@ -12,7 +12,7 @@ class QMessageBox;
 namespace grinsley::platform {
 
 // A message with buttons over the screen. Showing it returns at once; a button closes it and reports its
-// index (the cancel button is 0).
+// index (the cancel button is 0); closed any other way, it reports -1.
 class AlertView {
 public:
     using Clicked = std::function<void(int buttonIndex)>;

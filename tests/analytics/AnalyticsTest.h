@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "analytics/TallyAPI.h"
 #include "analytics/TallySession.h"
 #include "analytics/TallyUtil.h"
 #include "report/ReportDecoder.h"
@@ -22,6 +23,7 @@ protected:
         IsolatedTest::SetUp();
         QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
         TallySession::discardCurrentSession();
+        TallyAPI::resetSettings();
         TallySession::setMaxSessions(TallySession::DEFAULT_MAX_SESSIONS);
         TallyUtil::unlockDebugMode({}, {});
     }

@@ -179,6 +179,20 @@ TEST_F(RatingPromptTest, RemindMeLaterWaitsADay) {
     EXPECT_EQ(alerts(), 1) << "a day after the reminder";
 }
 
+// An alert closed without an answer records none, and a later launch may ask again.
+TEST_F(RatingPromptTest, AnAlertClosedWithoutAnAnswer) {
+    SettableClock clock;
+    usedBefore(clock, 7, 3);
+    launch();
+    ASSERT_EQ(alerts(), 1);
+    platform::AlertView::visibleAlerts().first()->close();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(stored("kRatingPromptDeclinedToRate").toBool());
+    EXPECT_FALSE(stored("kRatingPromptReminderRequestDate").isValid());
+    launch();
+    EXPECT_EQ(alerts(), 1) << "asked again";
+}
+
 TEST_F(RatingPromptTest, NoThanksHoldsUntilANewVersion) {
     SettableClock clock;
     usedBefore(clock, 7, 3);
