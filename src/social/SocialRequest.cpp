@@ -161,9 +161,11 @@ void SocialRequest::connect() {
         QNetworkReply* reply = _connection;
         const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
         const QNetworkReply::NetworkError error = reply->error();
-        // An HTTP status of any kind is an answer to read; no answer, or one cut off by the timeout, is a failure.
-        if (error == QNetworkReply::NoError ||
-            (answered && error != QNetworkReply::OperationCanceledError && error != QNetworkReply::TimeoutError)) {
+        // An HTTP error status (4xx, 5xx) is an answer to read. No answer, or a transfer that did not complete
+        // (cut off by a close, a reset or the timeout), is a failure whatever status came first.
+        const bool statusError = (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError) ||
+                                 (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+        if (error == QNetworkReply::NoError || (answered && statusError)) {
             if (!_responseText)
                 _responseText = QByteArray();
             _responseText->append(reply->readAll());

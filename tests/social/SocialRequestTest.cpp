@@ -194,6 +194,20 @@ TEST_F(SocialRequestTest, ARequestItsCreatorDroppedStillCompletes) {
     EXPECT_EQ(gone.calls, std::vector<std::string>{"loading"});
 }
 
+// A body cut short, by the end of the stream or by a reset, is a failed transfer whatever its status said.
+TEST_F(SocialRequestTest, ACutOffBodyIsAFailure) {
+    using End = grinsley::testing::RawHttpCapture::End;
+    for (const End end : {End::Close, End::Reset}) {
+        grinsley::testing::RawHttpCapture server(
+            "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 1000\r\n\r\n{\"data\": [1, 2, 3", end);
+        Recorder cut;
+        send(cut, cut.delegate(), server.url("/answer"));
+        EXPECT_EQ(cut.calls.back(), "fail") << int(end);
+        ASSERT_TRUE(cut.error);
+        EXPECT_EQ(cut.error->domain, SocialRequest::kTransportErrorDomain);
+    }
+}
+
 // No server, and a server too slow for the timeout: the transport's error alone, nothing parsed.
 TEST_F(SocialRequestTest, TransportFailuresAndTheTimeout) {
     Recorder refused;

@@ -1,6 +1,7 @@
 #include "SocialTest.h"
 
 #include <chrono>
+#include <sys/socket.h>
 #include <thread>
 
 #include <QJsonArray>
@@ -19,11 +20,11 @@ struct RawHttpCapture::Impl {
     QByteArray received;
 };
 
-RawHttpCapture::RawHttpCapture() : _impl(std::make_unique<Impl>()) {
+RawHttpCapture::RawHttpCapture(QByteArray answer, End ending) : _impl(std::make_unique<Impl>()) {
     _impl->server.listen(QHostAddress::LocalHost);
-    QObject::connect(&_impl->server, &QTcpServer::newConnection, &_impl->server, [impl = _impl.get()] {
+    QObject::connect(&_impl->server, &QTcpServer::newConnection, &_impl->server, [impl = _impl.get(), answer, ending] {
         QTcpSocket* socket = impl->server.nextPendingConnection();
-        QObject::connect(socket, &QTcpSocket::readyRead, socket, [impl, socket] {
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [impl, socket, answer, ending] {
             impl->received += socket->readAll();
             const qsizetype end = impl->received.indexOf("\r\n\r\n");
             if (end < 0)
@@ -34,7 +35,14 @@ RawHttpCapture::RawHttpCapture() : _impl(std::make_unique<Impl>()) {
                     length = line.mid(15).trimmed().toLongLong();
             if (impl->received.size() < end + 4 + length)
                 return;
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 2\r\nConnection: close\r\n\r\n{}");
+            socket->write(answer);
+            if (ending == End::Reset) {
+                socket->waitForBytesWritten(5000);
+                const linger abortive{1, 0}; // a close that sends a reset, not the end of the stream
+                ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+                socket->abort();
+                return;
+            }
             socket->disconnectFromHost();
         });
         QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);

@@ -62,14 +62,18 @@ struct Recorder {
 };
 
 // A bare HTTP listener on 127.0.0.1 on the main thread: keeps one request exactly as it came, bytes and all,
-// and answers "{}".
+// and answers "{}", or the bytes given, then closes the connection (or resets it).
 class RawHttpCapture {
 public:
-    RawHttpCapture();
+    enum class End { Close, Reset };
+    explicit RawHttpCapture(QByteArray answer = defaultAnswer, End end = End::Close);
     ~RawHttpCapture();
     QString url(const char* path) const;
     QByteArray head() const; // request line and headers
     QByteArray body() const;
+
+    static inline const QByteArray defaultAnswer =
+        "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 2\r\nConnection: close\r\n\r\n{}";
 
 private:
     struct Impl;
