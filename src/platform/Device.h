@@ -9,7 +9,8 @@ class QWidget;
 namespace grinsley::platform {
 
 enum class Idiom { Phone, Tablet };
-enum class InterfaceOrientation { Portrait, PortraitUpsideDown, LandscapeLeft, LandscapeRight };
+// Numbered as the phone platform numbers them; 0 is "not known yet".
+enum class InterfaceOrientation { Portrait = 1, PortraitUpsideDown = 2, LandscapeRight = 3, LandscapeLeft = 4 };
 inline bool isLandscape(InterfaceOrientation o) {
     return o == InterfaceOrientation::LandscapeLeft || o == InterfaceOrientation::LandscapeRight;
 }

@@ -105,7 +105,7 @@ protected:
 } // namespace
 
 // The login page's success redirect: token and a distant-future expiry for "expires_in" 0, no expiry without
-// it; without a token it counts as cancelled. The panel closes each time.
+// it, one in the past for a negative count; without a token it counts as cancelled. The panel closes each time.
 TEST_F(SocialDialogTest, TheLoginPagesSuccessRedirect) {
     struct Case {
         std::string redirect;
@@ -117,6 +117,7 @@ TEST_F(SocialDialogTest, TheLoginPagesSuccessRedirect) {
         {"snconnect://success#access_token=a%2Bb&expires_in=0", {"login"}, "a+b", SocialSession::distantFuture()},
         {"snconnect://success#access_token=tok", {"login"}, "tok", std::nullopt},
         {"snconnect://success#expires_in=60", {"notLogin:cancelled"}, "", std::nullopt},
+        {"snconnect://success#access_token=old&expires_in=-60", {"login"}, "old", clock.now().addSecs(-60)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.redirect);
@@ -206,7 +207,7 @@ TEST_F(SocialDialogTest, APageThatFailsToLoad) {
 }
 
 // The panel: the window less 20 points on a phone, 0.6 of it on a tablet; the same orientation again changes
-// nothing, the other one lays it out anew. The bounce is 0.2, 0.15 and 0.15 s.
+// nothing, the other one lays it out anew, either way. The bounce is 0.2, 0.15 and 0.15 s.
 TEST_F(SocialDialogTest, ThePanelsSizeAndOrientation) {
     answerWith(200, "<html><head><title>T</title></head><body></body></html>", "text/html");
     window->resize(400, 700);
@@ -226,6 +227,10 @@ TEST_F(SocialDialogTest, ThePanelsSizeAndOrientation) {
     QCoreApplication::processEvents();
     EXPECT_EQ(phone->geometry(), QRect(10, 10, 680, 400));
     EXPECT_FALSE(phone->shouldRotateToOrientation(phone->orientation()));
+    window->resize(400, 700); // and back: the close button inside the window again
+    QCoreApplication::processEvents();
+    EXPECT_EQ(phone->geometry(), QRect(10, 10, 380, 680));
+    EXPECT_EQ(phone->orientation(), platform::InterfaceOrientation::Portrait);
     phone->dismiss(false);
 
     platform::Device::setIdiom(platform::Idiom::Tablet);
