@@ -423,10 +423,8 @@ void SocialLoginDialog::dialogDidSucceed(const QString& url) {
     const QString token = getStringFromUrl(url, QStringLiteral("access_token=")).value_or(QString());
     const std::optional<QString> expiresIn = getStringFromUrl(url, QStringLiteral("expires_in="));
     std::optional<QDateTime> expiry;
-    if (expiresIn) {
-        const int seconds = SocialRequest::leadingInteger(*expiresIn);
-        expiry = seconds == 0 ? SocialSession::distantFuture() : platform::Clock::now().addSecs(seconds);
-    }
+    if (expiresIn)
+        expiry = SocialSession::expiryAfterSeconds(SocialRequest::leadingInteger(*expiresIn));
     if (token.isEmpty()) {
         dialogDidCancel(url);
         return;

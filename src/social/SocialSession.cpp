@@ -33,6 +33,14 @@ void SocialSession::setDialogFactories(LoginDialogFactory login, DialogFactory d
 
 QDateTime SocialSession::distantFuture() { return QDateTime(QDate(4001, 1, 1), QTime(0, 0), Qt::UTC); }
 
+QDateTime SocialSession::expiryAfterSeconds(int seconds) {
+    return seconds == 0 ? distantFuture() : platform::Clock::now().addSecs(seconds);
+}
+
+bool SocialSession::isAuthorizationPending() const {
+    return _authorizationPendingUntil && platform::Clock::nowMilliseconds() <= *_authorizationPendingUntil;
+}
+
 SocialSession::SocialSession(const QString& appId) : _appId(appId) {}
 
 SocialSession::~SocialSession() = default;
@@ -62,8 +70,12 @@ void SocialSession::authorizeWithAppAuth(bool tryApp, bool tryBrowser) {
         params->insert(QStringLiteral("redirect_uri"), callbackURL());
         opened = platform::UrlOpener::open(QUrl(SocialRequest::serializeURL(loginURL, *params)));
     }
-    if (opened)
-        return; // the answer comes back through handleOpenURL
+    if (opened) { // the answer comes back through handleOpenURL
+        _authorizationPendingUntil =
+            platform::Clock::nowMilliseconds() + qint64(configuration().authorizationTimeLimitSeconds) * 1000;
+        return;
+    }
+    _authorizationPendingUntil.reset();
     // The in-app page recognises only its own redirect; the program's callback set for the browser would leave
     // it waiting for ever.
     params->insert(QStringLiteral("redirect_uri"), QLatin1String(kRedirectURL));
@@ -92,6 +104,11 @@ QMap<QString, QString> SocialSession::parseURLParams(const QString& query) {
 bool SocialSession::handleOpenURL(const QString& url) {
     if (!url.startsWith(callbackURL()))
         return false;
+    if (!isAuthorizationPending()) {
+        socialLog(QStringLiteral("refused an authorization redirect that this session did not ask for"));
+        return false;
+    }
+    _authorizationPendingUntil.reset();
     const qsizetype hash = url.indexOf(QLatin1Char('#'));
     QString text = hash >= 0 ? url.mid(hash + 1) : QString();
     if (text.isEmpty()) {
@@ -101,8 +118,7 @@ bool SocialSession::handleOpenURL(const QString& url) {
     const QMap<QString, QString> params = parseURLParams(text);
     if (params.contains(QStringLiteral("access_token"))) {
         const int seconds = SocialRequest::leadingInteger(params.value(QStringLiteral("expires_in")));
-        const QDateTime expiry = seconds > 0 ? platform::Clock::now().addSecs(seconds) : distantFuture();
-        dialogLogin(params.value(QStringLiteral("access_token")), expiry);
+        dialogLogin(params.value(QStringLiteral("access_token")), expiryAfterSeconds(seconds));
         return true;
     }
     const QString reason = params.value(QStringLiteral("error"));
@@ -183,7 +199,7 @@ void SocialSession::dialog(const QString& action, SocialDialogDelegateRef delega
 }
 
 void SocialSession::dialog(const QString& action, SocialParamsRef params, SocialDialogDelegateRef delegate) {
-    _fbDialog.reset();
+    _socialDialog.reset();
     if (!params)
         params = makeSocialParams();
     const QString url = configuration().dialogBaseURL + action;
@@ -193,16 +209,16 @@ void SocialSession::dialog(const QString& action, SocialParamsRef params, Social
     if (action == QLatin1String(kLoginAction)) {
         params->insert(QStringLiteral("type"), QStringLiteral("user_agent"));
         if (loginDialogFactory())
-            _fbDialog = loginDialogFactory()(url, params, this);
+            _socialDialog = loginDialogFactory()(url, params, this);
     } else {
         params->insert(QStringLiteral("app_id"), _appId);
         if (isSessionValid()) // the dialog escapes it again when it builds its URL
             params->insert(QStringLiteral("access_token"), QUrl::fromPercentEncoding(_accessToken.toUtf8()));
         if (dialogFactory())
-            _fbDialog = dialogFactory()(url, params, std::move(delegate));
+            _socialDialog = dialogFactory()(url, params, std::move(delegate));
     }
-    if (_fbDialog)
-        _fbDialog->show();
+    if (_socialDialog)
+        _socialDialog->show();
     else
         socialLog(QStringLiteral("no dialog screen to show \"%1\"").arg(action));
 }

@@ -62,6 +62,8 @@ public:
         QString restApiBaseURL = QStringLiteral("https://api.plaza.social/method/");
         QString dialogBaseURL = QStringLiteral("https://m.plaza.social/dialog/");
         QString loginHost = QStringLiteral("http://login.plaza.social");
+        // How long an authorization started in another program waits for its redirect.
+        int authorizationTimeLimitSeconds = 600;
     };
     static Configuration& configuration();
 
@@ -109,7 +111,7 @@ public:
     const QStringList& permissions() const { return _permissions; }
     const std::shared_ptr<SocialRequest>& lastRequest() const { return _request; }
     SocialDialogBase* loginDialog() const { return _loginDialog.get(); }
-    SocialDialogBase* lastDialog() const { return _fbDialog.get(); }
+    SocialDialogBase* lastDialog() const { return _socialDialog.get(); }
 
     // SocialLoginDialogDelegate
     void dialogLogin(const QString& token, const std::optional<QDateTime>& expirationDate) override;
@@ -122,6 +124,10 @@ public:
     static QMap<QString, QString> parseURLParams(const QString& query);
     // The date a token that never expires is given.
     static QDateTime distantFuture();
+    // The expiry "expires_in" seconds from now gives: 0 never expires, a negative count has expired already.
+    static QDateTime expiryAfterSeconds(int seconds);
+    // Whether this session sent the user to another program to log in and still waits for the redirect.
+    bool isAuthorizationPending() const;
 
 private:
     std::shared_ptr<const SocialSessionDelegate> liveDelegate() const { return _sessionDelegate.lock(); }
@@ -131,9 +137,12 @@ private:
     SocialSessionDelegateRef _sessionDelegate;
     std::shared_ptr<SocialRequest> _request;
     std::unique_ptr<SocialDialogBase> _loginDialog;
-    std::unique_ptr<SocialDialogBase> _fbDialog;
+    std::unique_ptr<SocialDialogBase> _socialDialog;
     QString _appId;
     QStringList _permissions;
+    // Until when a redirect carrying a token is taken: set when another program was asked to log the user
+    // in, cleared by the redirect. Any program can hand this program a URL, so an unasked-for one is refused.
+    std::optional<qint64> _authorizationPendingUntil;
 };
 
 } // namespace grinsley

@@ -7,6 +7,7 @@
 #include "AppTest.h"
 #include "analytics/TallySession.h"
 #include "app/UploadPhotoViewController.h"
+#include "platform/UrlOpener.h"
 #include "social/SocialDialog.h"
 #include "support/LoopbackServer.h"
 #include "support/Render.h"
@@ -29,7 +30,7 @@ const QString loginRedirect = QStringLiteral("sn" GRINSLEY_SOCIAL_APP_ID "://aut
 } // namespace
 
 // A URL handed to the program finds no session before the first Start, nor in an editor (which never makes one);
-// a session put there answers, and its login reaches the editor's callback.
+// a session put there answers once it asked for a login, and its login reaches the editor's callback.
 TEST_F(SocialHooksTest, OpenedUrlsGoToTheEditorsSession) {
     launch();
     EXPECT_EQ(app->startupViewController()->socialSession(), nullptr);
@@ -43,6 +44,10 @@ TEST_F(SocialHooksTest, OpenedUrlsGoToTheEditorsSession) {
     editor->setSocialSession(session);
     EXPECT_EQ(app->startupViewController()->socialSession(), session);
     EXPECT_FALSE(platform::Application::shared().openURL("https://elsewhere.test/"));
+    EXPECT_FALSE(platform::Application::shared().openURL(loginRedirect)) << "no login was asked for";
+    platform::UrlOpener::setHandler([](const QUrl& url) { return url.scheme() == "https"; }); // a browser
+    session->authorize({}, editor->socialSessionDelegate());
+    platform::UrlOpener::setHandler({});
     EXPECT_TRUE(platform::Application::shared().openURL(loginRedirect));
     EXPECT_TRUE(session->isSessionValid());
     EXPECT_EQ(events().last(), "Social logged in");

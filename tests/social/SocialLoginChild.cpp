@@ -25,9 +25,21 @@ int main(int argc, char** argv) {
     SocialSession::configuration().dialogBaseURL = args.at(1);
     const QString browser = args.at(2);
 
+    // With a third argument the child does not log in: it hands that URL to itself through a second start of
+    // the real program, as any other program could, and says whether the session took it.
+    const QString planted = args.value(3);
+
     SocialSession session(QStringLiteral(GRINSLEY_SOCIAL_APP_ID));
     platform::ApplicationDelegate delegate;
-    delegate.handleOpenURL = [&session](const QString& url) { return session.handleOpenURL(url); };
+    delegate.handleOpenURL = [&session, &planted](const QString& url) {
+        const bool taken = session.handleOpenURL(url);
+        if (!planted.isEmpty() && !taken) {
+            std::printf("refused\n");
+            std::fflush(stdout);
+            QCoreApplication::exit(4);
+        }
+        return taken;
+    };
     platform::Application::shared().setDelegate(delegate);
     platform::SingleInstance instance;
     instance.received = [](const QStringList& arguments, const QString& folder) {
@@ -52,6 +64,11 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         QCoreApplication::exit(1);
     };
-    session.authorize({QStringLiteral("photo_upload")}, sessionDelegate);
+    if (planted.isEmpty()) {
+        session.authorize({QStringLiteral("photo_upload")}, sessionDelegate);
+    } else {
+        session.setSessionDelegate(sessionDelegate);
+        QProcess::startDetached(qEnvironmentVariable("GRINSLEY_PROGRAM"), {planted});
+    }
     return app.exec();
 }

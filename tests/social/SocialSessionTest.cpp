@@ -78,6 +78,14 @@ protected:
         return params && params->contains(key) ? std::get<QString>(params->value(key)).toStdString() : "<none>";
     }
 
+    // Starts an authorization that the browser takes, as a user's Login would; then no program takes URLs.
+    void loginInTheBrowser(SocialSession& session, SocialSessionDelegateRef delegate) {
+        takes = [](const QUrl& u) { return u.scheme() == "http"; };
+        session.authorize({}, std::move(delegate));
+        takes = [](const QUrl&) { return false; };
+        opened.clear();
+    }
+
     std::function<bool(const QUrl&)> takes = [](const QUrl&) { return false; };
     std::vector<QString> opened;
     QString loginUrl, dialogUrl;
@@ -101,17 +109,24 @@ TEST_F(SocialSessionTest, RedirectsBackToTheProgram) {
     EXPECT_TRUE(heard.calls.empty());
     EXPECT_TRUE(session.accessToken().isEmpty());
 
-    EXPECT_TRUE(session.handleOpenURL(callback + "#access_token=ab%2Fc%3D&expires_in=0"));
+    const auto redirect = [&](const QString& tail) {
+        loginInTheBrowser(session, delegate);
+        return session.handleOpenURL(callback + tail);
+    };
+    EXPECT_TRUE(redirect("#access_token=ab%2Fc%3D&expires_in=0"));
     EXPECT_EQ(session.accessToken(), "ab/c=") << "values decoded";
     EXPECT_EQ(*session.expirationDate(), SocialSession::distantFuture());
     EXPECT_TRUE(session.isSessionValid());
-    EXPECT_TRUE(session.handleOpenURL(callback + "?access_token=fromquery&expires_in=3600"));
+    EXPECT_TRUE(redirect("?access_token=fromquery&expires_in=3600"));
     EXPECT_EQ(session.accessToken(), "fromquery") << "no fragment: the query";
     EXPECT_EQ(*session.expirationDate(), clock.now().addSecs(3600));
-    EXPECT_TRUE(session.handleOpenURL(callback + "?access_token=q#access_token=frag=ment&expires_in=soon"));
+    EXPECT_TRUE(redirect("?access_token=q#access_token=frag=ment&expires_in=soon"));
     EXPECT_EQ(session.accessToken(), "frag") << "the fragment first; a value stops at its own \"=\"";
     EXPECT_EQ(*session.expirationDate(), SocialSession::distantFuture()) << "not a number: never expires";
-    EXPECT_EQ(heard.calls, (std::vector<std::string>(3, "login")));
+    EXPECT_TRUE(redirect("#access_token=old&expires_in=-60"));
+    EXPECT_EQ(*session.expirationDate(), clock.now().addSecs(-60)) << "a negative count has expired already";
+    EXPECT_FALSE(session.isSessionValid());
+    EXPECT_EQ(heard.calls, (std::vector<std::string>(4, "login")));
 
     heard.calls.clear();
     const std::pair<const char*, const char*> failures[] = {
@@ -123,11 +138,33 @@ TEST_F(SocialSessionTest, RedirectsBackToTheProgram) {
         {"", "cancelled"},
     };
     for (const auto& [tail, outcome] : failures) {
-        EXPECT_TRUE(session.handleOpenURL(callback + tail)) << tail;
+        EXPECT_TRUE(redirect(tail)) << tail;
         EXPECT_EQ(heard.calls.back(), outcome) << tail;
     }
     EXPECT_EQ(SocialSession::parseURLParams("a=1&b&c=x%20y+z&a=2"),
               (QMap<QString, QString>{{"a", "2"}, {"c", "x y+z"}}));
+}
+
+// A token handed to the program is taken only as the answer to this session's own authorization, once, and
+// within the time limit: any program can hand the program a URL.
+TEST_F(SocialSessionTest, OnlyAnAskedForRedirectLogsIn) {
+    Heard heard;
+    auto delegate = heard.delegate();
+    SocialSession session(appId);
+    session.setSessionDelegate(delegate);
+    const QString planted = callback + "#access_token=someone-else&expires_in=0";
+    EXPECT_FALSE(session.handleOpenURL(planted)) << "nobody asked";
+    loginInTheBrowser(session, delegate);
+    EXPECT_TRUE(session.isAuthorizationPending());
+    EXPECT_TRUE(session.handleOpenURL(callback + "#access_token=mine&expires_in=0"));
+    EXPECT_FALSE(session.handleOpenURL(planted)) << "the authorization has had its answer";
+    loginInTheBrowser(session, delegate);
+    clock.advance((SocialSession::configuration().authorizationTimeLimitSeconds + 1) * 1000LL);
+    EXPECT_FALSE(session.handleOpenURL(planted)) << "too late";
+    EXPECT_EQ(session.accessToken(), "mine");
+    EXPECT_EQ(heard.calls, std::vector<std::string>{"login"});
+    session.authorize({}, delegate); // nothing takes it: the in-app page, whose own redirect is no URL of ours
+    EXPECT_FALSE(session.handleOpenURL(planted));
 }
 
 // Authorization asks another program first, then the browser with the program's own callback; the answer comes
@@ -176,13 +213,13 @@ TEST_F(SocialSessionTest, TheInAppLoginAndTheServiceDisabledRetries) {
     loginDelegate->dialogNotLogin(true);
     EXPECT_EQ(heard.calls.back(), "cancelled");
 
-    opened.clear();
+    loginInTheBrowser(session, delegate);
     loginDelegate = nullptr;
     EXPECT_TRUE(session.handleOpenURL(callback + "#error=service_disabled_use_browser"));
     ASSERT_EQ(opened.size(), 1u) << "only the browser";
     EXPECT_TRUE(opened[0].startsWith(url("/dialog/oauth")));
     ASSERT_NE(loginDelegate, nullptr) << "the browser refused too";
-    opened.clear();
+    loginInTheBrowser(session, delegate);
     loginDelegate = nullptr;
     EXPECT_TRUE(session.handleOpenURL(callback + "#error=service_disabled"));
     EXPECT_TRUE(opened.empty()) << "neither program is asked";
@@ -285,7 +322,7 @@ TEST_F(SocialSessionTest, DialogParameters) {
 
 // One authorization end to end, with real processes: a running program holding a session sends the login page
 // to the browser; the service redirects to the program's callback scheme; the desktop starts the real program
-// with that URL, which hands it to the running one; the session logs in.
+// with that URL, which hands it to the running one; the session logs in. Handed over unasked, it is refused.
 TEST_F(SocialSessionTest, AnAuthorizationEndToEnd) {
     const QString runtime = home() + "/run";
     ASSERT_TRUE(QDir().mkpath(runtime));
@@ -308,4 +345,12 @@ TEST_F(SocialSessionTest, AnAuthorizationEndToEnd) {
     EXPECT_EQ(QUrl(QString::fromStdString(s.front().target)).path(), "/dialog/oauth");
     EXPECT_EQ(query.queryItemValue("client_id"), GRINSLEY_SOCIAL_APP_ID);
     EXPECT_EQ(query.queryItemValue("redirect_uri", QUrl::FullyDecoded), callback);
+
+    // The same URL handed over by another program while no login was asked for: refused, nobody logged in.
+    running.setArguments({url("/dialog/"), GRINSLEY_STAND_IN_BROWSER,
+                          QString("sn") + GRINSLEY_SOCIAL_APP_ID + "://authorize#access_token=planted&expires_in=0"});
+    running.start();
+    ASSERT_TRUE(running.waitForFinished(60000)) << running.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromLatin1(running.readAllStandardOutput()).trimmed(), "refused");
+    EXPECT_EQ(running.exitCode(), 4);
 }
