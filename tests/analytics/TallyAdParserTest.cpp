@@ -73,6 +73,26 @@ protected:
         out.u32(1).string("Menu").u8(3).u8(7).chunk(TallyAdParser::Hooks);
         return out;
     }
+    // An answer with a chunk of every kind the parser keeps.
+    static QByteArray everyChunk() {
+        AnswerWriter out = themeAndHook();
+        out.u32(42).chunk(TallyAdParser::Version);
+        out.u8(1).u16(2);
+        for (int ad = 1; ad <= 2; ++ad)
+            out.i64(ad).i64(100).string("Try it").string("Acme").i64(5).i64(9).u8(3).raw("abc");
+        out.chunk(TallyAdParser::AdBlock);
+        out.u16(1).image(9, QByteArray(40, 'p')).chunk(TallyAdParser::Images);
+        out.u32(2).i64(9).u16(-3).i64(10).u16(4).chunk(TallyAdParser::ImageCodes);
+        out.u16(0).u16(2).u32(30).i64(123456).u8(3).u8(-1).string("1").string("2").chunk(TallyAdParser::Properties);
+        out.u16(1).string("Menu").u16(1).u16(1793).i64(99).chunk(TallyAdParser::HookActions);
+        out.u8(1).u8(7);
+        for (int i = 0; i < 3; ++i)
+            out.style("Courier", 10 + i, 0x00FF8000 + quint32(i));
+        for (int v = 0; v < 18; ++v)
+            out.u32(quint32(v * 10)).u32(quint32(v * 10 + 1));
+        out.chunk(TallyAdParser::ThemeExtensions);
+        return out.answer();
+    }
 };
 
 } // namespace
@@ -180,17 +200,40 @@ TEST_F(TallyAdParserTest, ThemeExtensions) {
     EXPECT_EQ(theme.landscape.advertiserSize, QSize(170, 171));
 }
 
+// What a session saves at an end of message is what the next one reads back, field for field.
+TEST_F(TallyAdParserTest, TheSavedParserComesBackWhole) {
+    auto parser = TallyAdParser::instance();
+    parser->parseData(everyChunk() + AnswerWriter().chunk(TallyAdParser::EndOfMessage).answer());
+    ASSERT_TRUE(parser->properties());
+    ASSERT_TRUE(parser->themeMap().value(7).extended);
+    TallyAdParser::recreateInstances();
+    const auto restored = TallyAdParser::oldInstance();
+    ASSERT_TRUE(restored);
+    EXPECT_EQ(restored->versionId(), parser->versionId());
+    EXPECT_EQ(restored->adBlockMap(), parser->adBlockMap());
+    EXPECT_EQ(restored->hookMap(), parser->hookMap());
+    EXPECT_EQ(restored->themeMap(), parser->themeMap());
+    EXPECT_EQ(restored->imageCodeMap(), parser->imageCodeMap());
+    EXPECT_EQ(restored->properties(), parser->properties());
+}
+
+// An ad block chunk that ends before its id and count are read stores nothing and keeps what was stored.
+TEST_F(TallyAdParserTest, ACutShortAdBlockChangesNoBlock) {
+    TallyAdParser parser;
+    parser.processTaggedFile(QByteArray::fromHex("0103000000020700" "010800000000"));
+    EXPECT_TRUE(parser.adBlockMap().isEmpty());
+    parser.processTaggedFile(AnswerWriter().u8(7).u16(0).chunk(TallyAdParser::AdBlock).answer());
+    ASSERT_TRUE(parser.adBlockMap().contains(7)) << "an empty block that says so is stored";
+    parser.processTaggedFile(AnswerWriter().u8(7).u16(1).i64(5).i64(6).string("").string("").i64(0).i64(0).u8(0)
+                                 .chunk(TallyAdParser::AdBlock).answer());
+    ASSERT_EQ(parser.adBlockMap()[7].size(), 1);
+    parser.processTaggedFile(QByteArray::fromHex("010300000001" "07"));
+    EXPECT_EQ(parser.adBlockMap()[7].size(), 1) << "the block read before stays";
+}
+
 // Every prefix of a full answer reads without reading outside it and keeps what came before the cut.
 TEST_F(TallyAdParserTest, TruncatedAndOversizedAnswers) {
-    AnswerWriter out = themeAndHook();
-    out.u8(1).u16(2);
-    for (int ad = 1; ad <= 2; ++ad)
-        out.i64(ad).i64(100).string("Try it").string("Acme").i64(5).i64(9).u8(3).raw("abc");
-    out.chunk(TallyAdParser::AdBlock);
-    out.u16(1).image(9, QByteArray(40, 'p')).chunk(TallyAdParser::Images);
-    out.u32(2).i64(9).u16(-3).i64(10).u16(4).chunk(TallyAdParser::ImageCodes);
-    out.u16(0).u16(2).u32(30).i64(123456).u8(3).u8(-1).string("1").string("2").chunk(TallyAdParser::Properties);
-    const QByteArray full = out.answer();
+    const QByteArray full = everyChunk();
     {
         auto parser = std::make_shared<TallyAdParser>();
         parser->processTaggedFile(full);

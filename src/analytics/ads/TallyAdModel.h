@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QByteArray>
 #include <QColor>
 #include <QPoint>
@@ -18,6 +20,8 @@ struct TallyAd {
     qint64 canvasId = 0;
     qint64 imageId = 0;
     QByteArray cookie;
+
+    bool operator==(const TallyAd&) const = default;
 };
 
 struct TallyAdHook {
@@ -25,12 +29,16 @@ struct TallyAdHook {
     int adBlockId = 0;
     int themeId = 0;
     std::optional<qint64> clickAction;
+
+    bool operator==(const TallyAdHook&) const = default;
 };
 
 struct TallyTextStyle {
     QString font;
     qint16 size = 0;
     QColor color;
+
+    bool operator==(const TallyTextStyle&) const = default;
 };
 
 // Where the parts of an ad go, for one orientation.
@@ -40,6 +48,8 @@ struct TallyAdLayout {
     QPoint appImagePosition;
     QPoint sellMessagePosition, appNamePosition, advertiserPosition;
     QSize sellMessageSize, appNameSize, advertiserSize;
+
+    bool operator==(const TallyAdLayout&) const = default;
 };
 
 struct TallyAdTheme {
@@ -53,6 +63,8 @@ struct TallyAdTheme {
     TallyAdLayout portrait;
     TallyAdLayout landscape;
     bool extended = false;
+
+    bool operator==(const TallyAdTheme&) const = default;
 };
 
 struct TallyAdImage {
@@ -61,6 +73,8 @@ struct TallyAdImage {
     qint32 height = 0;
     QString mimeFormat;
     QByteArray data;
+
+    bool operator==(const TallyAdImage&) const = default;
 };
 
 struct TallyAdProperties {
@@ -71,6 +85,8 @@ struct TallyAdProperties {
     qint8 landscapeMaximumShown = 0;
     QString portraitShownAtStart;
     QString landscapeShownAtStart;
+
+    bool operator==(const TallyAdProperties&) const = default;
 };
 
 } // namespace grinsley

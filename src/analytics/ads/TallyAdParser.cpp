@@ -164,6 +164,8 @@ void TallyAdParser::processVersionChunk(TallyAdReader& in) {
 void TallyAdParser::processAdChunk(TallyAdReader& in) {
     const int blockId = in.u8();
     const int count = in.u16();
+    if (!in.ok())
+        return; // without its id and count a block is nothing to store: what the map holds stays
     QList<TallyAd> ads;
     for (int i = 0; i < count && in.ok(); ++i) {
         TallyAd ad;
@@ -361,6 +363,74 @@ void TallyAdParser::tellDelegate(bool available) const {
 }
 
 // ---- Archived form ---------------------------------------------------------------------------------------
+// Every field the parser holds goes into the archive: the previous instance read back at the next session
+// must be what was parsed. Records are arrays in their fields' order; a missing entry reads as zero or empty.
+
+namespace {
+QCborArray archiveStyle(const TallyTextStyle& style) { return {style.font, style.size, qint64(style.color.rgba())}; }
+TallyTextStyle styleFromArchive(const QCborArray& f) {
+    return {f.at(0).toString(), qint16(f.at(1).toInteger()), QColor::fromRgba(QRgb(f.at(2).toInteger()))};
+}
+
+QCborArray archiveLayout(const TallyAdLayout& l) {
+    QCborArray out;
+    for (const QSize& size : {l.adSize, l.appImageSize, l.sellMessageSize, l.appNameSize, l.advertiserSize})
+        out << size.width() << size.height();
+    for (const QPoint& point : {l.appImagePosition, l.sellMessagePosition, l.appNamePosition, l.advertiserPosition})
+        out << point.x() << point.y();
+    return out;
+}
+TallyAdLayout layoutFromArchive(const QCborArray& f) {
+    TallyAdLayout l;
+    int i = 0;
+    const auto next = [&] { return int(f.at(i++).toInteger()); };
+    for (QSize* size : {&l.adSize, &l.appImageSize, &l.sellMessageSize, &l.appNameSize, &l.advertiserSize}) {
+        const int width = next();
+        *size = QSize(width, next());
+    }
+    for (QPoint* point : {&l.appImagePosition, &l.sellMessagePosition, &l.appNamePosition, &l.advertiserPosition}) {
+        const int x = next();
+        *point = QPoint(x, next());
+    }
+    return l;
+}
+
+QCborArray archiveTheme(const TallyAdTheme& theme) {
+    QCborArray styles;
+    for (const TallyTextStyle& style : theme.portraitStyles)
+        styles.append(archiveStyle(style));
+    for (const TallyTextStyle& style : theme.landscapeStyles)
+        styles.append(archiveStyle(style));
+    return {theme.themeId, theme.sellMessage, theme.portraitImageId, theme.landscapeImageId, styles,
+            archiveLayout(theme.portrait), archiveLayout(theme.landscape), theme.extended};
+}
+TallyAdTheme themeFromArchive(const QCborArray& f) {
+    TallyAdTheme theme;
+    theme.themeId = int(f.at(0).toInteger());
+    theme.sellMessage = f.at(1).toString();
+    theme.portraitImageId = f.at(2).toInteger();
+    theme.landscapeImageId = f.at(3).toInteger();
+    const QCborArray styles = f.at(4).toArray();
+    for (int i = 0; i < 3; ++i) {
+        theme.portraitStyles[i] = styleFromArchive(styles.at(i).toArray());
+        theme.landscapeStyles[i] = styleFromArchive(styles.at(3 + i).toArray());
+    }
+    theme.portrait = layoutFromArchive(f.at(5).toArray());
+    theme.landscape = layoutFromArchive(f.at(6).toArray());
+    theme.extended = f.at(7).toBool();
+    return theme;
+}
+
+QCborArray archiveProperties(const TallyAdProperties& p) {
+    return {p.bannerRotation, p.bannerRefreshSeconds, p.cacheUpdateTimestamp, p.portraitMaximumShown,
+            p.landscapeMaximumShown, p.portraitShownAtStart, p.landscapeShownAtStart};
+}
+TallyAdProperties propertiesFromArchive(const QCborArray& f) {
+    return {qint16(f.at(0).toInteger()), qint32(f.at(1).toInteger()), f.at(2).toInteger(), qint8(f.at(3).toInteger()),
+            qint8(f.at(4).toInteger()),  f.at(5).toString(),           f.at(6).toString()};
+}
+} // namespace
+
 
 QCborValue TallyAdParser::archive() const {
     QCborMap blocks;
@@ -376,7 +446,7 @@ QCborValue TallyAdParser::archive() const {
                                 hook.clickAction ? QCborValue(*hook.clickAction) : QCborValue(nullptr)});
     QCborArray themes;
     for (const TallyAdTheme& theme : _themeMap)
-        themes.append(QCborArray{theme.themeId, theme.sellMessage, theme.portraitImageId, theme.landscapeImageId});
+        themes.append(archiveTheme(theme));
     QCborMap codes;
     for (auto it = _imageCodeMap.cbegin(); it != _imageCodeMap.cend(); ++it)
         codes.insert(it.key(), it.value());
@@ -386,7 +456,8 @@ QCborValue TallyAdParser::archive() const {
                     {QStringLiteral("adBlocks"), blocks},
                     {QStringLiteral("hooks"), hooks},
                     {QStringLiteral("themes"), themes},
-                    {QStringLiteral("imageCodes"), codes}};
+                    {QStringLiteral("imageCodes"), codes},
+                    {QStringLiteral("properties"), _properties ? archiveProperties(*_properties) : QCborValue(nullptr)}};
 }
 
 std::shared_ptr<TallyAdParser> TallyAdParser::fromArchive(const QCborValue& archive) {
@@ -415,16 +486,13 @@ std::shared_ptr<TallyAdParser> TallyAdParser::fromArchive(const QCborValue& arch
         parser->_hookMap.insert(hook.name, hook);
     }
     for (const QCborValue& entry : map.value(QStringLiteral("themes")).toArray()) {
-        const QCborArray f = entry.toArray();
-        TallyAdTheme theme;
-        theme.themeId = int(f.at(0).toInteger());
-        theme.sellMessage = f.at(1).toString();
-        theme.portraitImageId = f.at(2).toInteger();
-        theme.landscapeImageId = f.at(3).toInteger();
+        const TallyAdTheme theme = themeFromArchive(entry.toArray());
         parser->_themeMap.insert(theme.themeId, theme);
     }
     for (const auto& [code, id] : map.value(QStringLiteral("imageCodes")).toMap())
         parser->_imageCodeMap.insert(int(code.toInteger()), id.toInteger());
+    if (map.value(QStringLiteral("properties")).isArray())
+        parser->_properties = propertiesFromArchive(map.value(QStringLiteral("properties")).toArray());
     return parser;
 }
 
