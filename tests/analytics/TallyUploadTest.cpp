@@ -60,8 +60,11 @@ TEST_P(CreationUploadAnswers, DecideTheSavedList) {
     TallyAPI::setServerURL(QString::fromLatin1(server.url()));
     savedSessionsAndACurrentOne(2);
     TallyUpload::sendSessionsToServerForAdCatalog();
-    // Qt's network stack tries a broken connection once more on its own.
-    EXPECT_GE(server.requests(), 1);
+    // Sent once, whatever came back: the server may count every copy that reaches it.
+    if (answer.behaviour == Behaviour::RedirectLoop)
+        EXPECT_GT(server.requests(), 1);
+    else
+        EXPECT_EQ(server.requests(), 1);
     if (answer.success) {
         EXPECT_TRUE(TallySession::savedSessions().isEmpty());
         EXPECT_TRUE(TallySession::sentSession());

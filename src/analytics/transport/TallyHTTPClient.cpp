@@ -1,8 +1,12 @@
 #include "TallyHTTPClient.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <optional>
 
 #include <QEventLoop>
+#include <QIODevice>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -16,6 +20,32 @@ namespace grinsley {
 namespace {
 std::atomic<unsigned> abortGeneration{0};
 constexpr int abortPollMs = 50;
+
+// A request body that can be read once. Qt's network stack sends a request again on its own (up to three
+// times more) when a connection breaks or answers garbage, as long as it can rewind the body; a body it cannot
+// rewind makes it give up instead, so a report reaches the server at most once per upload.
+class OnceReadableBody : public QIODevice {
+public:
+    explicit OnceReadableBody(QByteArray bytes) : _bytes(std::move(bytes)) { open(QIODevice::ReadOnly); }
+    bool isSequential() const override { return true; }
+    bool reset() override { return false; }
+    qint64 bytesAvailable() const override { return _bytes.size() - _position + QIODevice::bytesAvailable(); }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override {
+        const qint64 count = std::min<qint64>(maxSize, _bytes.size() - _position);
+        if (count <= 0)
+            return -1;
+        std::memcpy(data, _bytes.constData() + _position, size_t(count));
+        _position += count;
+        return count;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray _bytes;
+    qint64 _position = 0;
+};
 } // namespace
 
 void TallyHTTPClient::abortAll() { ++abortGeneration; }
@@ -35,7 +65,16 @@ std::optional<TallyHTTPResponse> TallyHTTPClient::sendMethod(const QString& meth
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     for (auto it = headerFields.cbegin(); it != headerFields.cend(); ++it)
         request.setRawHeader(it.key().toUtf8(), it.value().toString().toUtf8());
-    QNetworkReply* reply = manager.sendCustomRequest(request, method.toUtf8(), body.value_or(QByteArray()));
+    std::optional<OnceReadableBody> once;
+    QNetworkReply* reply = nullptr;
+    if (body) {
+        once.emplace(*body);
+        request.setHeader(QNetworkRequest::ContentLengthHeader, body->size());
+        request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+        reply = manager.sendCustomRequest(request, method.toUtf8(), &*once);
+    } else {
+        reply = manager.sendCustomRequest(request, method.toUtf8());
+    }
 
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
