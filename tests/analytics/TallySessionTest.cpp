@@ -441,6 +441,38 @@ TEST_F(TallySessionTest, ReportHeaderAndSessions) {
     EXPECT_TRUE(full.endsWith(block + block));
 }
 
+// The report tool reads a lone session record, and refuses what the format forbids, naming the field and
+// where it starts: the tests that read the encoder's output through it would miss those faults otherwise.
+TEST_F(TallySessionTest, TheReportToolIsStrict) {
+    TallySession& session = start();
+    session.setUserID(QStringLiteral("uuuu"));
+    const QByteArray record = session.data();
+    QString error;
+    const std::optional<QJsonObject> decoded = tools::ReportDecoder::decodeFile(record, &error);
+    ASSERT_TRUE(decoded) << error.toStdString();
+    EXPECT_EQ((*decoded)["session"].toObject()["userID"].toString(), "uuuu");
+
+    const qsizetype id = record.indexOf("uuuu");
+    const struct {
+        qsizetype at;
+        QByteArray bytes;
+        const char* message;
+    } faults[] = {
+        {id + 4, "\x02", "boolean 2 in location present (offset %1)"},
+        {id + 1, "\xC3\x28", "invalid UTF-8 in user id (offset %1)"},
+    };
+    for (const auto& fault : faults) {
+        QByteArray bad = record;
+        bad.replace(fault.at, fault.bytes.size(), fault.bytes);
+        EXPECT_FALSE(tools::ReportDecoder::decodeFile(bad, &error)) << fault.message;
+        EXPECT_EQ(error, QString::fromLatin1(fault.message).arg(fault.at == id + 1 ? id : fault.at));
+    }
+    EXPECT_FALSE(tools::ReportDecoder::decodeFile(record.left(id + 2), &error));
+    EXPECT_EQ(error, QStringLiteral("truncated in user id (offset %1)").arg(id));
+    EXPECT_FALSE(tools::ReportDecoder::decodeFile(record + "x", &error));
+    EXPECT_EQ(error, QStringLiteral("trailing bytes after offset %1").arg(record.size()));
+}
+
 // Nothing is cut in the middle of the archive when the saved list and the current session are written
 // while another thread encodes reports (the upload threads do).
 TEST_F(TallySessionTest, RecordingWhileAnotherThreadReports) {

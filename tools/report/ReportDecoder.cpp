@@ -6,29 +6,38 @@
 #include <QCborArray>
 #include <QCborValue>
 #include <QJsonArray>
+#include <QStringDecoder>
 
 namespace grinsley::tools {
 
 namespace {
 
-struct Truncated : std::runtime_error {
+// Bytes that do not hold what the format says: where, and in which field.
+struct Malformed : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Big-endian fields read from the front of a buffer; running past its end throws Truncated.
+// Big-endian fields read from the front of a buffer. Running past its end, a boolean other than 0 or 1 and a
+// string that is not UTF-8 throw Malformed, naming the field and the offset where it starts.
 class Reader {
 public:
     explicit Reader(const QByteArray& data) : _data(data) {}
 
     quint64 unsignedOf(int bytes, const char* what) {
         if (_data.size() - _position < bytes)
-            throw Truncated(std::string("truncated at ") + what);
+            fail("truncated at", what, _position);
         quint64 value = 0;
         for (int i = 0; i < bytes; ++i)
             value = (value << 8) | quint8(_data.at(_position++));
         return value;
     }
-    bool boolean(const char* what) { return unsignedOf(1, what) != 0; }
+    bool boolean(const char* what) {
+        const qsizetype at = _position;
+        const quint64 value = unsignedOf(1, what);
+        if (value > 1)
+            fail(("boolean " + std::to_string(value) + " in").c_str(), what, at);
+        return value == 1;
+    }
     int byte(const char* what) { return int(unsignedOf(1, what)); }
     int ushort(const char* what) { return int(unsignedOf(2, what)); }
     qint32 int32(const char* what) { return qint32(quint32(unsignedOf(4, what))); }
@@ -38,13 +47,20 @@ public:
     QString string(const char* what) {
         const int length = ushort(what);
         if (_data.size() - _position < length)
-            throw Truncated(std::string("truncated in ") + what);
-        const QString value = QString::fromUtf8(_data.constData() + _position, length);
+            fail("truncated in", what, _position);
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString value = utf8(QByteArrayView(_data.constData() + _position, length));
+        if (utf8.hasError())
+            fail("invalid UTF-8 in", what, _position);
         _position += length;
         return value;
     }
     qsizetype position() const { return _position; }
     bool atEnd() const { return _position == _data.size(); }
+
+    [[noreturn]] static void fail(const char* problem, const char* what, qsizetype offset) {
+        throw Malformed(std::string(problem) + " " + what + " (offset " + std::to_string(offset) + ")");
+    }
 
 private:
     const QByteArray& _data;
@@ -145,9 +161,9 @@ std::optional<QJsonObject> whole(const QByteArray& bytes, QString* error, Read r
         Reader in(bytes);
         QJsonObject result = read(in);
         if (!in.atEnd())
-            throw Truncated("trailing bytes after position " + std::to_string(in.position()));
+            throw Malformed("trailing bytes after offset " + std::to_string(in.position()));
         return result;
-    } catch (const Truncated& failure) {
+    } catch (const Malformed& failure) {
         if (error)
             *error = QString::fromStdString(failure.what());
         return std::nullopt;
@@ -192,6 +208,14 @@ std::optional<QJsonObject> ReportDecoder::decodeFile(const QByteArray& bytes, QS
     }
     if (cborError.error == QCborError::NoError && archive.isMap())
         return QJsonObject{{"archive", archive.toJsonValue()}};
+    // A report starts with its protocol version, a session record with its serialization version: the first
+    // field says which of the two the bytes mean to be, and so whose error to tell.
+    if (bytes.size() >= 2 && quint8(bytes.at(0)) == 0 && quint8(bytes.at(1)) == sessionSerializationVersion) {
+        std::optional<QJsonObject> session = decodeSession(bytes, error);
+        if (!session)
+            return std::nullopt;
+        return QJsonObject{{"session", *session}};
+    }
     return decodeReport(bytes, error);
 }
 
