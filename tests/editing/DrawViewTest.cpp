@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "editing/DrawView.h"
+#include "editing/EditingStateWriter.h"
 #include "editing/PieceOperations.h"
 #include "editing/SelectionEllipse.h"
 #include "editing/SelectionView.h"
@@ -182,6 +183,43 @@ TEST_F(DrawViewTest, SwapThenUndoRestoresPhotoAndEarlierPiece) {
     EXPECT_EQ(canvas->currentImage().bitmap(), photo);
 }
 
+// What one Undo brings back when another edit followed a Swap: the photo from before the last Paste, Swap or
+// Crop, and the earlier piece only while no Copy or Paste has dropped that snapshot since.
+TEST_F(DrawViewTest, WhatUndoKeepsAfterTheEditsThatFollowASwap) {
+    struct Case {
+        const char* name;
+        void (*then)(DrawView*);
+        bool photoFromBeforeTheSwap; // else from before the later edit
+        bool earlierPiece;           // else the piece as the later edit left it
+    };
+    const Case cases[] = {
+        {"nothing", [](DrawView*) {}, true, true},
+        {"Copy", [](DrawView* c) { c->doCopy(); }, true, false},
+        {"Clear", [](DrawView* c) { c->doClear(); }, true, true},
+        {"Flip", [](DrawView* c) { c->flipHorizontally(); }, true, true},
+        {"Paste", [](DrawView* c) { c->doPaste(); }, false, false},
+    };
+    const QImage photo = grinsley::testing::gradientPhoto({400, 400});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        canvas->setCurrentImage(Image(photo));
+        overlay()->setCenter({120, 200});
+        canvas->doCopy();
+        const QImage first = overlay()->imageSelection().bitmap();
+        overlay()->setCenter({280, 200});
+        canvas->doSwap();
+        const QImage swapped = canvas->currentImage().bitmap();
+        overlay()->setCenter({200, 150});
+        c.then(canvas);
+        const QImage pieceBefore = overlay()->imageSelection().bitmap();
+        canvas->doUndo();
+        EXPECT_EQ(canvas->currentImage().bitmap(), c.photoFromBeforeTheSwap ? photo : swapped);
+        EXPECT_EQ(overlay()->imageSelection().bitmap(), c.earlierPiece ? first : pieceBefore);
+        canvas->setPreviousImage(Image());
+        canvas->setPreviousSelectedImage(Image());
+    }
+}
+
 TEST_F(DrawViewTest, PasteThenUndoKeepsTheCurrentPiece) {
     const QImage photo = grinsley::testing::gradientPhoto({400, 400});
     canvas->setCurrentImage(Image(photo));
@@ -281,6 +319,62 @@ TEST_F(DrawViewTest, SavedPieceWithoutGeometryKeepsTheOverlaysOwn) {
     EXPECT_TRUE(restored->hasSelectedImage());
     EXPECT_EQ(restored->selectionView()->center(), QPointF(123, 321));
     EXPECT_EQ(restored->selectionView()->bounds().size(), QSizeF(132, 264));
+}
+
+// The saved overlay comes back only with its piece; a centre saved off the canvas comes back on it.
+TEST_F(DrawViewTest, RestoringTheOverlaysGeometry) {
+    auto& defaults = platform::UserDefaults::standard();
+    const auto storeGeometry = [&] {
+        defaults.setFloat(0.5f, EditingStateWriter::rotationAngleKey);
+        defaults.setFloat(900, EditingStateWriter::centerXKey);
+        defaults.setFloat(-40, EditingStateWriter::centerYKey);
+        defaults.setFloat(150, EditingStateWriter::widthKey);
+        defaults.setFloat(300, EditingStateWriter::heightKey);
+    };
+    canvas->doCopy(); // no photo: no piece, nothing saved but the geometry below
+    canvas->saveApplicationState();
+    storeGeometry();
+    DrawView* withoutPiece = makeCanvas();
+    withoutPiece->selectionView()->setCenter({123, 321});
+    withoutPiece->restoreApplicationState();
+    EXPECT_FALSE(withoutPiece->hasSelectedImage());
+    EXPECT_EQ(withoutPiece->selectionView()->rotationAngle(), 0.0f) << "no piece: no turn";
+    EXPECT_EQ(withoutPiece->selectionView()->center(), QPointF(123, 321)) << "no piece: the overlay's own place";
+    EXPECT_EQ(withoutPiece->selectionView()->bounds().size(), QSizeF(132, 264));
+
+    QImage piece(40, 40, QImage::Format_ARGB32_Premultiplied);
+    piece.fill(Qt::red);
+    overlay()->setImageSelection(Image(piece));
+    canvas->saveApplicationState();
+    storeGeometry();
+    defaults.setFloat(0, EditingStateWriter::photoCenterXKey); // no photo: the canvas centre is what counts
+    defaults.setFloat(0, EditingStateWriter::photoCenterYKey);
+    DrawView* withPiece = makeCanvas();
+    withPiece->restoreApplicationState();
+    ASSERT_TRUE(withPiece->hasSelectedImage());
+    EXPECT_FLOAT_EQ(withPiece->selectionView()->rotationAngle(), 0.5f);
+    EXPECT_EQ(withPiece->selectionView()->center(), QPointF(400, 0)) << "pulled onto the canvas";
+    EXPECT_EQ(withPiece->selectionView()->bounds().size(), QSizeF(150, 300));
+}
+
+// The photo is drawn fitted and centred: a wide photo leaves bands above and below it.
+TEST_F(DrawViewTest, ThePhotoIsDrawnAtItsOffset) {
+    QImage photo(200, 100, QImage::Format_RGB32);
+    photo.fill(Qt::red);
+    for (int y = 50; y < 100; ++y)
+        for (int x = 0; x < 200; ++x)
+            photo.setPixelColor(x, y, Qt::blue);
+    canvas->setCurrentImage(Image(photo));
+    ASSERT_EQ(canvas->imageOffset(), QPointF(0, 100));
+    QImage drawn(400, 400, QImage::Format_RGB32);
+    drawn.fill(Qt::magenta);
+    QPainter painter(&drawn);
+    canvas->paint(&painter, nullptr, nullptr);
+    painter.end();
+    EXPECT_EQ(drawn.pixelColor(200, 90), QColor(Qt::magenta)) << "above the photo";
+    EXPECT_EQ(drawn.pixelColor(200, 110), QColor(Qt::red));
+    EXPECT_EQ(drawn.pixelColor(200, 290), QColor(Qt::blue));
+    EXPECT_EQ(drawn.pixelColor(200, 310), QColor(Qt::magenta)) << "below the photo";
 }
 
 TEST_F(DrawViewTest, BrokenSavedStateIsTreatedAsAbsent) {

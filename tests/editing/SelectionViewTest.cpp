@@ -285,6 +285,89 @@ TEST_F(SelectionViewTest, FlipLimitsTheLargerSideToTheWidth) {
     EXPECT_EQ(overlay->imageSelection().bitmap().pixelColor(99, 79), QColor(Qt::red));
 }
 
+// A width or height step moves the centre by the change along the overlay's own turned axis, and a step to
+// the minimum or below is refused whole.
+TEST_F(SelectionViewTest, WidthAndHeightStepsAlongTheTurnedAxes) {
+    const float angle = 0.3f;
+    const QPointF widthAxis(std::cos(angle), std::sin(angle));
+    const QPointF heightAxis(-std::sin(angle), std::cos(angle));
+    struct Step {
+        bool width;
+        qreal size;
+        bool taken;
+    };
+    for (const Step step : {Step{true, 200, true}, Step{true, 70, false}, Step{true, 71, true}, Step{false, 300, true},
+                            Step{false, 158, false}, Step{false, 159, true}}) {
+        SCOPED_TRACE(std::string(step.width ? "width " : "height ") + std::to_string(int(step.size)));
+        overlay->setBoundsIfValid({132, 264});
+        overlay->setRotationAngle(angle);
+        overlay->setCenter({400, 400});
+        const qreal d = 5;
+        if (step.width)
+            overlay->changeWidth(step.size, d);
+        else
+            overlay->changeHeight(step.size, d);
+        const QSizeF expectedSize = !step.taken ? QSizeF(132, 264) : step.width ? QSizeF(step.size, 264) : QSizeF(132, step.size);
+        EXPECT_EQ(overlay->bounds().size(), expectedSize);
+        const QPointF expectedCentre = QPointF(400, 400) + (step.taken ? (step.width ? widthAxis : heightAxis) * d : QPointF());
+        EXPECT_NEAR(overlay->center().x(), expectedCentre.x(), 1e-3);
+        EXPECT_NEAR(overlay->center().y(), expectedCentre.y(), 1e-3);
+    }
+}
+
+// The flip shrinks a piece whose larger side is wider than the overlay is now to that width, and no further.
+TEST_F(SelectionViewTest, TheFlipsLimitIsTheOverlaysWidth) {
+    overlay->setBoundsIfValid({200, 300});
+    const std::pair<QSize, QSize> cases[] = {
+        {{400, 400}, {200, 200}}, {{200, 120}, {200, 120}}, {{201, 100}, {200, 100}}, {{150, 450}, {67, 200}},
+    };
+    for (const auto& [size, flipped] : cases) {
+        QImage piece(size, QImage::Format_ARGB32_Premultiplied);
+        piece.fill(Qt::green);
+        overlay->setImageSelection(platform::Image(piece));
+        overlay->flipImage(false);
+        EXPECT_EQ(overlay->imageSelection().pixelSize(), flipped) << size.width() << "x" << size.height();
+    }
+}
+
+// The piece shows at its opacity over what is under it; the outline is white dashes with black in the gaps.
+TEST_F(SelectionViewTest, ThePieceAndTheDashedOutlineAsDrawn) {
+    overlay->assignSelectionShape(1);
+    overlay->setBoundsIfValid({300, 400}); // room on the top edge between the corner's and the middle's handles
+    QImage white(50, 50, QImage::Format_ARGB32_Premultiplied);
+    white.fill(Qt::white);
+    overlay->setImageSelection(platform::Image(white));
+    const QRectF region = overlay->selectionRegionRect();
+    const qreal scale = 4;
+    QImage drawn((overlay->bounds().size() * scale).toSize(), QImage::Format_RGB32);
+    drawn.fill(QColor(128, 0, 0));
+    QPainter painter(&drawn);
+    painter.scale(scale, scale);
+    overlay->paint(&painter, nullptr, nullptr);
+    painter.end();
+
+    const QPoint inside = (QPointF(region.x() + region.width() * 0.3, region.y() + region.height() * 0.35) * scale).toPoint();
+    const QColor piece = drawn.pixelColor(inside);
+    EXPECT_NEAR(piece.red(), 128 + (255 - 128) * SelectionView::pieceOpacity, 2);
+    EXPECT_NEAR(piece.green(), 255 * SelectionView::pieceOpacity, 2);
+
+    // Along the top edge, away from the handles: only white and black, and plenty of each.
+    int whites = 0, blacks = 0, others = 0;
+    const int row = int(region.top() * scale);
+    for (int x = int((region.left() + 25) * scale); x < int((region.center().x() - 25) * scale); ++x) {
+        const QColor c = drawn.pixelColor(x, row);
+        if (c == QColor(Qt::white))
+            ++whites;
+        else if (c == QColor(Qt::black))
+            ++blacks;
+        else
+            ++others;
+    }
+    EXPECT_GT(whites, 20);
+    EXPECT_GT(blacks, 20);
+    EXPECT_LT(others, (whites + blacks) / 4) << "only the dashes' ends are blended";
+}
+
 TEST_F(SelectionViewTest, ShapeSwitchAndFlash) {
     overlay->assignSelectionShape(1);
     EXPECT_NE(dynamic_cast<SelectionRectangle*>(overlay->selectionShape()), nullptr);
