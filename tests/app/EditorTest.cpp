@@ -110,6 +110,32 @@ TEST_F(EditorTest, PasteThenUndo) {
     EXPECT_EQ(editor->drawView()->currentImage().bitmap(), before);
 }
 
+// The items after a photo loads over a piece (the piece stays, nothing to undo), after an Undo that leaves no
+// piece, and after a Copy (which leaves Undo as it was).
+TEST_F(EditorTest, TheItemsAfterLoadingUndoAndCopy) {
+    saveStateWithPhotoAndPiece();
+    launch();
+    MoxelViewController* editor = start();
+    editor->pasteItem()->trigger();
+    ASSERT_TRUE(editor->undoItem()->isEnabled());
+    editor->imagePickerControllerDidFinishPickingMedia(nullptr, platform::Bundle::imageNamed("Sample1", "jpg"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editor->isLoadingImage(); }, 5000));
+    EXPECT_EQ(enabled(editor), photoAndPiece) << "loaded over a piece";
+
+    editor->pasteItem()->trigger();
+    editor->clearItem()->trigger();
+    EXPECT_TRUE(editor->undoItem()->isEnabled()) << "Clear leaves Undo";
+    editor->undoItem()->trigger();
+    EXPECT_EQ(enabled(editor), (std::vector<bool>{true, true, true, true, false, false, false, false, false}))
+        << "an Undo that leaves no piece";
+
+    editor->copyItem()->trigger();
+    EXPECT_EQ(enabled(editor), photoAndPiece) << "Copy after Undo: still nothing to undo";
+    editor->pasteItem()->trigger();
+    editor->copyItem()->trigger();
+    EXPECT_TRUE(editor->undoItem()->isEnabled()) << "Copy after Paste: the Paste can still be undone";
+}
+
 TEST_F(EditorTest, CopyClearAndCropFollowThePiece) {
     saveStateWithPhotoAndPiece();
     launch();
