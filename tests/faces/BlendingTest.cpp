@@ -145,3 +145,34 @@ TEST(BlendingTest, EdgesAndEmptyLayers) {
     EXPECT_EQ(blended.pixel(200, 200), photo.pixel(200, 200));
     EXPECT_GT(qRed(blended.pixel(85, 55)), 40); // the black patch took the tone of its two inner sides
 }
+
+// The whole soft edge takes part: where the piece reaches only faintly (the edge's outer half) its detail still
+// shows, faded by its opacity, instead of the photo alone.
+TEST(BlendingTest, TheOuterHalfOfTheSoftEdgeIsBlendedToo) {
+    QImage photo(200, 200, QImage::Format_ARGB32_Premultiplied);
+    photo.fill(QColor(128, 128, 128));
+    QImage layer(photo.size(), QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    for (int y = 0; y < 200; ++y) {
+        for (int x = 0; x < 200; ++x) {
+            const double r = std::hypot(x - 100.0, y - 100.0);
+            const int alpha = int(std::clamp((60.0 - r) / 20.0, 0.0, 1.0) * 255);
+            const int grey = (x / 2) % 2 ? 188 : 68; // stripes whose mean is the photo's grey
+            layer.setPixel(x, y, qPremultiply(qRgba(grey, grey, grey, alpha)));
+        }
+    }
+    const QImage blended = faces::blendIn(photo, layer);
+    double deviation = 0;
+    int n = 0;
+    for (int y = 0; y < 200; ++y) {
+        for (int x = 0; x < 200; ++x) {
+            const int alpha = qAlpha(layer.pixel(x, y));
+            if (alpha >= 1 && alpha <= 100) {
+                deviation += std::abs(luminance(blended.pixel(x, y)) - 128);
+                ++n;
+            }
+        }
+    }
+    ASSERT_GT(n, 1000);
+    EXPECT_GT(deviation / n, 6.0) << "the stripes fade out over the edge rather than stop where it is half";
+}
