@@ -164,6 +164,12 @@ TEST_F(PhotoFileTest, MalformedPhotosAreRefusedWithTheirReason) {
     ASSERT_GT(frame, 0);
     for (int i : {5, 6, 7, 8}) // height and width: 65 000 each
         claimsTooMuch[frame + i] = char(i % 2 ? 0xFD : 0xE8);
+    // A camera's file: a whole thumbnail (its own scan and end marker) in an application segment before the
+    // photo, which is cut short in its scan.
+    const QByteArray thumbnail = encoded(grinsley::testing::gradientPhoto({40, 30}), "jpg");
+    QByteArray segment("\xFF\xE2", 2);
+    segment.append(char((thumbnail.size() + 2) >> 8)).append(char((thumbnail.size() + 2) & 0xFF)).append(thumbnail);
+    const QByteArray withThumbnail = jpeg.left(2) + segment + jpeg.mid(2);
     QByteArray corrupt = jpeg;
     for (qsizetype i = 4; i < 200; ++i) // the headers after the start marker, scrambled
         corrupt[i] = char(i * 37);
@@ -172,6 +178,8 @@ TEST_F(PhotoFileTest, MalformedPhotosAreRefusedWithTheirReason) {
     write(path("notes.jpg"), "shopping list: eggs, flour\n");
     write(path("half.jpg"), jpeg.left(jpeg.size() / 2));
     write(path("half.png"), png.left(png.size() / 2));
+    write(path("thumbnail.jpg"), withThumbnail);
+    write(path("cut-after-thumbnail.jpg"), withThumbnail.left(withThumbnail.size() - jpeg.size() / 3));
     write(path("corrupt.jpg"), corrupt);
     write(path("huge.jpg"), claimsTooMuch);
     QDir().mkpath(path("folder.jpg"));
@@ -182,8 +190,9 @@ TEST_F(PhotoFileTest, MalformedPhotosAreRefusedWithTheirReason) {
         {"half.jpg", PhotoFile::Failure::Damaged},        {"half.png", PhotoFile::Failure::Damaged},
         {"corrupt.jpg", PhotoFile::Failure::Damaged},     {"huge.jpg", PhotoFile::Failure::TooLarge},
         {"folder.jpg", PhotoFile::Failure::NotRegular},   {"pipe.jpg", PhotoFile::Failure::NotRegular},
-        {"missing.jpg", PhotoFile::Failure::Unreadable},
+        {"missing.jpg", PhotoFile::Failure::Unreadable},  {"cut-after-thumbnail.jpg", PhotoFile::Failure::Damaged},
     };
+    EXPECT_TRUE(PhotoFile::readUpright(path("thumbnail.jpg"), phoneTarget).ok()) << "whole, it opens";
     for (const auto& [name, failure] : cases) {
         const PhotoFile::Result r = PhotoFile::readUpright(path(QString::fromLatin1(name)), phoneTarget);
         EXPECT_EQ(r.failure, failure) << name;
