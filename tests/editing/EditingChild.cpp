@@ -8,6 +8,7 @@
 
 #include "editing/DrawView.h"
 #include "editing/SelectionView.h"
+#include "platform/UserDefaults.h"
 
 using namespace grinsley;
 
@@ -30,6 +31,15 @@ int main(int argc, char** argv) {
     for (int y = 0; y < noise.height(); ++y)
         for (int x = 0; x < noise.width(); ++x)
             noise.setPixel(x, y, (seed = seed * 1664525u + 1013904223u) | 0xFF000000u);
+    // "--once": one edit saved, then the files it was saved to, as a second run of the program would name them.
+    if (QCoreApplication::arguments().contains(QStringLiteral("--once"))) {
+        canvas->setCurrentImage(platform::Image(noise));
+        canvas->doCopy();
+        canvas->saveApplicationState();
+        for (const char* key : {DrawView::currentImageKey, DrawView::imageSelectionKey})
+            std::printf("%s\n", qPrintable(platform::UserDefaults::standard().stringForKey(QLatin1String(key))));
+        return 0;
+    }
     for (int k = 1;; ++k) {
         QImage photo = noise.copy();
         const QRgb number = qRgb(k & 255, (k >> 8) & 255, 77);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QProcess>
@@ -133,6 +134,31 @@ TEST_F(EditingStateTest, AKillLeavesOneWholeEdit) {
         EXPECT_EQ(qRound(canvas->selectionView()->rotationAngle() * 1000), photoEdit) << "the turn of another edit";
         EXPECT_GE(photoEdit, saved);
         EXPECT_LE(photoEdit, edited + 1);
+    }
+}
+
+// A second run names its files anew: the files an earlier run named stay whole until the defaults no longer
+// name them, so a kill in the middle of the second run's first save leaves the first run's state.
+TEST_F(EditingStateTest, ASecondRunNamesItsOwnFiles) {
+    const QString home = EditingStateWriter::folder();
+    ASSERT_TRUE(QDir().mkpath(home));
+    QStringList earlier;
+    for (const char* key : {DrawView::currentImageKey, DrawView::imageSelectionKey}) {
+        const QString path = home + "/" + key + "-1.png";
+        ASSERT_TRUE(grinsley::testing::gradientPhoto({40, 40}).save(path));
+        platform::UserDefaults::standard().setObject(path, QLatin1String(key));
+        earlier << path;
+    }
+    platform::UserDefaults::standard().synchronize();
+    QProcess second;
+    second.start(QStringLiteral(GRINSLEY_EDITING_CHILD), {"--once"});
+    ASSERT_TRUE(second.waitForFinished(20000));
+    const QStringList named = QString::fromLocal8Bit(second.readAllStandardOutput()).trimmed().split('\n');
+    ASSERT_EQ(named.size(), 2) << second.readAllStandardError().toStdString();
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(named[i].isEmpty());
+        EXPECT_NE(named[i], earlier[i]);
+        EXPECT_TRUE(QFileInfo(named[i]).isFile());
     }
 }
 
