@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include "Stall.h"
+#include "app/FaceCommands.h"
 #include "app/MoxelViewController.h"
 #include "editing/DrawView.h"
 #include "editing/PieceOperations.h"
@@ -79,13 +80,13 @@ void editorStall(benchmark::State& state) {
         editor.displayLoadedImage(platform::Image(photo2MP().copy())); // a photo whose faces are not known yet
         if (swap) {
             editor.findFacesButtonTouched();
-            while (editor.isFindingFaces())
+            while (editor.faceCommands()->isFindingFaces())
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
         state.ResumeTiming();
         worst = std::max(worst, longestStall(
                                     [&] { swap ? editor.swapFacesButtonTouched() : editor.findFacesButtonTouched(); },
-                                    [&] { return editor.isFindingFaces() || editor.drawView()->isBlending(); }));
+                                    [&] { return editor.faceCommands()->isFindingFaces() || editor.drawView()->isBlending(); }));
     }
     state.counters["longest_stall_ms"] = double(worst) / 1e6;
 }

@@ -1,18 +1,18 @@
 #pragma once
 
-#include <functional>
+#include <memory>
 #include <optional>
+#include <vector>
 
+#include <QKeySequence>
 #include <QPointer>
 
 #include "app/ChildViewControllerSupport.h"
 #include "editing/PopupMenuSupport.h"
-#include "faces/FaceFinder.h"
 #include "platform/ActionSheet.h"
-#include "platform/PhotoFile.h"
-#include "social/SocialSession.h"
 #include "platform/Popover.h"
 #include "platform/ViewController.h"
+#include "social/SocialSession.h"
 
 class QAction;
 class QGraphicsScene;
@@ -20,22 +20,29 @@ class QToolBar;
 
 namespace grinsley {
 
+class BusySpinner;
 class DrawView;
+class FaceCommands;
 class MainScrollView;
+class PhotoIntake;
 
 namespace platform {
-class ActionSheet;
-class MailComposer;
-enum class MailComposeResult;
-struct ErrorRecord;
 class ActivityIndicator;
 class Image;
+class MailComposer;
 class PhotoPicker;
-class Popover;
+enum class MailComposeResult;
+struct ErrorRecord;
 } // namespace platform
+
+namespace testing {
+struct EditorProbe;
+}
 
 // The editor screen: toolbars and the popup menu drive the canvas; the items are enabled by what the canvas
 // holds; child screens (popovers on the tablet, overlays and modal screens on the phone) are hosted here.
+// The work it starts lives in units of its own: photo intake (PhotoIntake), the face commands and piece
+// options (FaceCommands), the share sheet and what its buttons do (PhotoSharing), the spinner (BusySpinner).
 class MoxelViewController : public platform::ViewController, public PopupMenuSupport, public ChildViewControllerSupport {
     Q_OBJECT
 public:
@@ -44,8 +51,6 @@ public:
     static constexpr int SAVE_BUTTON_INDEX = 0;
     static constexpr int EMAIL_BUTTON_INDEX = 1;
     static constexpr int SOCIAL_UPLOAD_INDEX = 2;
-    static inline const QString SAVE_PHOTO_TEXT = QStringLiteral("Save Photo");
-    static inline const QString EMAIL_PHOTO_TEXT = QStringLiteral("Email Photo");
     static inline const QString HINT_TEXT = QStringLiteral("Tap this button to choose a photo from your library.");
 
     // "MoxelViewController" on the phone, "MoxelViewController-iPad" on the tablet.
@@ -75,28 +80,17 @@ public:
     QAction* swapFacesItem() const { return _swapFacesItem; }
     QAction* edgeItem() const { return _edgeItem; }
 
+    // --- State
     bool hasCurrentImage() const;
     bool hasSelectedImage() const;
     float topBarHeight() const;
     float bottomBarHeight() const;
     bool isLoadingImage() const { return _isLoadingImage; }
-    platform::ActivityIndicator* activityIndicator() const { return _activityIndicator; }
-
-    // --- Photo intake
-    // The area (width times height) a photo must stay under: 2,000,000 on a tablet, 1,000,000 on a phone.
-    static int maxImageSize();
-    // Halves both sides until the area is under the limit (the limit itself is not allowed).
-    static QSizeF validSize(QSizeF size, int limit);
-    void imagePickerControllerDidFinishPickingMedia(platform::PhotoPicker* picker, const platform::Image& photo);
-    // A photo file, by the same way: read, shrunk and turned upright on a worker; an alert that names the file
-    // and the reason when it cannot be opened. False when another photo is still loading.
-    bool openPhotoFile(const QString& path);
-    // How long a read may take before it is given up.
-    static inline int intakeTimeoutMs = 30000;
-    void displayLoadedImage(const platform::Image& photo);
-    void startActivityIndicator();
-    void stopActivityIndicator();
-    QPointF getViewCenter() const;
+    // Present only while something loads.
+    platform::ActivityIndicator* activityIndicator() const;
+    platform::ActionSheet* currentActionSheet() const { return _currentActionSheet; }
+    platform::Popover* currentPopoverController() const { return _currentPopoverController; }
+    QObject* currentTextBubbleController() const { return _currentTextBubbleController; }
 
     // --- Commands
     void copyButtonTouched() override;
@@ -108,61 +102,6 @@ public:
     void clearButtonTouched();
     void undoButtonTouched();
     void helpButtonTouched();
-    void openButtonTouched();
-    platform::PhotoPicker* photoPicker() const;
-    void closePhotoPicker(platform::PhotoPicker* picker);
-    void organizeButtonTouched();
-    void shapesButtonTouched();
-
-    // --- Faces and piece options
-    static inline const QString blendInKey = QStringLiteral("GrinsleyBlendIn");
-    static inline const QString edgeSoftnessKey = QStringLiteral("GrinsleyEdgeSoftness");
-    // Puts the selection over a face of the photo, the next one at each press (faces are found once per
-    // photo, off the interface thread).
-    void findFacesButtonTouched();
-    // Exchanges the face under the selection (the first when it is on none) with the next one, in one edit.
-    void swapFacesButtonTouched();
-    // The piece options in a popover at the Edge item.
-    void edgeButtonTouched();
-    void setBlendsIn(bool blends);
-    void setEdgeSoftness(double softness, bool finished = true);
-    // The faces found in the current photo; empty until a search for it has finished.
-    const std::vector<faces::Face>& foundFaces() const { return _faces; }
-    bool isFindingFaces() const { return _isFindingFaces; }
-    int currentFaceIndex() const { return _faceIndex; }
-    QList<QAction*> customMenuItems() const override { return {_findFacesItem, _swapFacesItem}; }
-
-    // --- Sharing
-    void actionSheetClickedButtonAtIndex(platform::ActionSheet* sheet, int buttonIndex);
-    void actionSheetDidDismissWithButtonIndex(platform::ActionSheet* sheet, int buttonIndex);
-    void saveButtonTouched();
-    void emailButtonTouched();
-    void socialUploadButtonTouched() {}
-    // The album's answer: silent on success, an alert that says why on failure.
-    void saveCompleted(const std::optional<platform::ErrorRecord>& error);
-    void mailComposeControllerDidFinishWithResult(platform::MailComposer* composer, platform::MailComposeResult result);
-
-    // --- Social hooks: the session is never set by the program; the callbacks only record what happened.
-    const std::shared_ptr<SocialSession>& socialSession() const { return _socialSession; }
-    void setSocialSession(std::shared_ptr<SocialSession> session) { _socialSession = std::move(session); }
-    // This editor as the session's, the requests' and the dialogs' delegate (held weakly by them).
-    std::shared_ptr<const SocialSessionDelegate> socialSessionDelegate() const { return _sessionCallbacks; }
-    std::shared_ptr<const SocialRequestDelegate> socialRequestDelegate() const { return _requestCallbacks; }
-    std::shared_ptr<const SocialDialogDelegate> socialDialogDelegate() const { return _dialogCallbacks; }
-    void sessionDidLogin();
-    void sessionDidNotLogin(bool cancelled);
-    void sessionDidLogout();
-    void requestDidLoad(SocialRequest* request, const SocialResult& result);
-    void requestDidFailWithError(SocialRequest* request, const platform::ErrorRecord& error);
-    void dialogDidComplete(SocialDialog* dialog);
-    void uploadPhotoToSocial();
-
-    // --- Hint bubble
-    void displayTextBubble();
-    QObject* currentTextBubbleController() const { return _currentTextBubbleController; }
-    platform::ActionSheet* currentActionSheet() const { return _currentActionSheet; }
-    platform::Popover* currentPopoverController() const { return _currentPopoverController; }
-
     bool canCopy() const override { return hasCurrentImage(); }
     bool canPaste() const override { return hasSelectedImage(); }
     bool canDelete() const override { return hasSelectedImage(); }
@@ -182,7 +121,6 @@ public:
     void saveApplicationState();
     void respondToMemoryWarning();
     void cleanupView();
-
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
@@ -190,23 +128,81 @@ public:
     void willRotateToInterfaceOrientation(platform::InterfaceOrientation orientation, double duration) override;
     void didRotateFromInterfaceOrientation(platform::InterfaceOrientation orientation) override;
 
+    // --- Photo intake
+    static int maxImageSize();
+    static QSizeF validSize(QSizeF size, int limit);
+    void openButtonTouched();
+    void imagePickerControllerDidFinishPickingMedia(platform::PhotoPicker* picker, const platform::Image& photo);
+    void displayLoadedImage(const platform::Image& photo);
+    void startActivityIndicator();
+    void stopActivityIndicator();
+    QPointF getViewCenter() const;
+
+    // --- Sharing
+    void organizeButtonTouched();
+    void actionSheetClickedButtonAtIndex(platform::ActionSheet* sheet, int buttonIndex);
+    void actionSheetDidDismissWithButtonIndex(platform::ActionSheet* sheet, int buttonIndex);
+    void saveButtonTouched();
+    void emailButtonTouched();
+    void socialUploadButtonTouched() {}
+    // The album's answer: silent on success, an alert that says why on failure.
+    void saveCompleted(const std::optional<platform::ErrorRecord>& error);
+    void mailComposeControllerDidFinishWithResult(platform::MailComposer* composer, platform::MailComposeResult result);
+
+    // --- Hint bubble and shape picker
+    void displayTextBubble();
+    void shapesButtonTouched();
+
+    // --- Social hooks: the session is never set by the program; the callbacks only record what happened.
+    const std::shared_ptr<SocialSession>& socialSession() const { return _socialSession; }
+    void setSocialSession(std::shared_ptr<SocialSession> session) { _socialSession = std::move(session); }
+    // This editor as the session's, the requests' and the dialogs' delegate (held weakly by them).
+    std::shared_ptr<const SocialSessionDelegate> socialSessionDelegate() const { return _social.session; }
+    std::shared_ptr<const SocialRequestDelegate> socialRequestDelegate() const { return _social.request; }
+    std::shared_ptr<const SocialDialogDelegate> socialDialogDelegate() const { return _social.dialog; }
+    void sessionDidLogin();
+    void sessionDidNotLogin(bool cancelled);
+    void sessionDidLogout();
+    void requestDidLoad(SocialRequest* request, const SocialResult& result);
+    void requestDidFailWithError(SocialRequest* request, const platform::ErrorRecord& error);
+    void dialogDidComplete(SocialDialog* dialog);
+    void uploadPhotoToSocial();
+
+    // --- Additions: photo files, faces and piece options, the photo picker's closing
+    // A photo file, by the same way as a picked photo; false when another photo is still loading.
+    bool openPhotoFile(const QString& path);
+    void findFacesButtonTouched();
+    void swapFacesButtonTouched();
+    // The piece options in a popover at the Edge item.
+    void edgeButtonTouched();
+    FaceCommands* faceCommands() const { return _faceCommands; }
+    QList<QAction*> customMenuItems() const override { return {_findFacesItem, _swapFacesItem}; }
+    void closePhotoPicker(platform::PhotoPicker* picker);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    template <typename Ui> void bindOutlets(Ui& ui);
-    static void spreadItems(QToolBar* bar);
+    friend struct testing::EditorProbe;
+
+    // A toolbar item: its outlet (the interface file's action of that name), glyph, command and key.
+    struct Item {
+        QAction* MoxelViewController::*outlet;
+        const char* name;
+        const char* glyph;
+        void (MoxelViewController::*command)();
+        QKeySequence key;
+    };
+    static const std::vector<Item>& items();
+    // The steps of the view's set-up, in order.
+    void setUpItems();
+    void setUpScrollView();
+    void setUpCanvas();
+    void makeUnits();
+    void addKeyboardShortcuts();
+    void layoutCanvas();
     // The toolbar button of an item (the editor itself when no bar shows it).
     QWidget* widgetForItem(QAction* item) const;
-    void layoutCanvas();
-    void addKeyboardShortcuts();
-    bool loadInBackground(const QString& path, std::function<platform::PhotoFile::Result(int limit)> work);
-    void finishLoading(const QString& path, const platform::PhotoFile::Result& result);
-    // Runs `then` once the faces of the current photo are known: at once when they are, else after a search
-    // on a worker (spinner shown, face commands off meanwhile). A search for an earlier photo is dropped.
-    void withFaces(std::function<void()> then);
-    // A photo, and neither it nor its faces still being read.
-    bool canUseFaces() const;
     void updateFaceItems();
 
     QString _interfaceFile;
@@ -229,19 +225,17 @@ private:
     QAction* _findFacesItem = nullptr;
     QAction* _swapFacesItem = nullptr;
     QAction* _edgeItem = nullptr;
-    std::vector<faces::Face> _faces;
-    qint64 _facesPhoto = 0;   // the cache key of the photo the faces belong to; 0: none searched
-    int _faceIndex = -1;      // the face the selection was last put on
-    bool _isFindingFaces = false;
-    quint64 _faceSearch = 0;  // which search an answer from the worker belongs to
     bool _isLoadingImage = false;
-    quint64 _loadGeneration = 0; // which load an answer from the worker belongs to
-    platform::ActivityIndicator* _activityIndicator = nullptr; // child widget while loading
+    std::unique_ptr<BusySpinner> _busy;
+    PhotoIntake* _intake = nullptr;          // child object
+    FaceCommands* _faceCommands = nullptr;   // child object, made with the canvas
     QPointer<platform::PhotoPicker> _picker; // while it shows
     std::shared_ptr<SocialSession> _socialSession; // absent: nothing in the program makes one
-    std::shared_ptr<SocialSessionDelegate> _sessionCallbacks;
-    std::shared_ptr<SocialRequestDelegate> _requestCallbacks;
-    std::shared_ptr<SocialDialogDelegate> _dialogCallbacks;
+    struct SocialCallbacks {
+        std::shared_ptr<SocialSessionDelegate> session;
+        std::shared_ptr<SocialRequestDelegate> request;
+        std::shared_ptr<SocialDialogDelegate> dialog;
+    } _social;
     // Not owned: the transient child screens on view now.
     QPointer<platform::Popover> _currentPopoverController;
     QPointer<platform::ActionSheet> _currentActionSheet;

@@ -1,11 +1,37 @@
 #include "PhotoSharing.h"
 
+#include "platform/ActionSheet.h"
 #include "platform/AlertView.h"
+#include "platform/Device.h"
 #include "platform/ImageCodec.h"
 #include "platform/MailComposer.h"
 #include "platform/PhotoAlbum.h"
 
 namespace grinsley {
+
+platform::ActionSheet* PhotoSharing::showShareSheet(int tag, QWidget* editor, QWidget* shareButton, SheetCallback clicked,
+                                                   SheetCallback dismissed) {
+    auto* sheet = new platform::ActionSheet(QString(), QString(), QString(), {savePhotoText, emailPhotoText});
+    sheet->setTag(tag);
+    sheet->clickedButtonAtIndex = std::move(clicked);
+    sheet->didDismissWithButtonIndex = std::move(dismissed);
+    if (platform::Device::isTablet()) {
+        sheet->showFromWidget(shareButton);
+    } else {
+        sheet->setCancelButtonIndex(sheet->addButtonWithTitle(QStringLiteral("Close")));
+        sheet->showInView(editor);
+    }
+    return sheet;
+}
+
+void PhotoSharing::perform(int buttonIndex, const Commands& commands) {
+    const std::function<void()>* command = buttonIndex == SaveButton            ? &commands.save
+                                           : buttonIndex == EmailButton         ? &commands.email
+                                           : buttonIndex == SocialUploadButton ? &commands.socialUpload
+                                                                                : nullptr;
+    if (command && *command)
+        (*command)();
+}
 
 QImage PhotoSharing::albumImage(const platform::Image& photo) {
     return platform::ImageCodec::decode(platform::ImageCodec::pngRepresentation(photo)).bitmap();

@@ -1,20 +1,41 @@
 #pragma once
 
+#include <functional>
+
 #include <QImage>
 #include <QString>
 
 #include "platform/ErrorRecord.h"
 #include "platform/Image.h"
 
+class QWidget;
+
 namespace grinsley {
 
 namespace platform {
+class ActionSheet;
 class MailComposer;
-}
+} // namespace platform
 
-// The work behind the share sheet's two ways out: the photo for the album, and the e-mail around it.
+// The share sheet, and the work behind its two ways out: the photo for the album, and the e-mail around it.
 class PhotoSharing {
 public:
+    // The share sheet's buttons, by index.
+    enum Button { SaveButton = 0, EmailButton = 1, SocialUploadButton = 2 };
+    static inline const QString savePhotoText = QStringLiteral("Save Photo");
+    static inline const QString emailPhotoText = QStringLiteral("Email Photo");
+
+    // The sheet with Save Photo and Email Photo: on the tablet floating at the Share button, on the phone over the
+    // editor with a Close button. Its buttons report to `clicked`, its dismissal to `dismissed`.
+    using SheetCallback = std::function<void(platform::ActionSheet*, int)>;
+    static platform::ActionSheet* showShareSheet(int tag, QWidget* editor, QWidget* shareButton, SheetCallback clicked,
+                                                 SheetCallback dismissed);
+    // Runs what a share sheet's button stands for; other indices do nothing.
+    struct Commands {
+        std::function<void()> save, email, socialUpload;
+    };
+    static void perform(int buttonIndex, const Commands& commands);
+
     static inline const QString mailSubject = QStringLiteral("Grinsley photo for you");
     static inline const QString attachmentMimeType = QStringLiteral("image/jpg");
     static inline const QString attachmentFileName = QStringLiteral("Grinsley.jpg");

@@ -5,10 +5,7 @@
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QScopedValueRollback>
-#include <QPointer>
 #include <QTimer>
-
-#include <thread>
 
 #include "editing/EditingStateWriter.h"
 #include "editing/PieceOperations.h"
@@ -203,24 +200,20 @@ void DrawView::pasteAll(std::vector<std::pair<QImage, pieces::PhotoRegion>> past
         return;
     // Blending takes longer than a frame: the plain result shows meanwhile, and the blended one replaces it
     // only if nothing else changed the photo in between.
-    const quint64 run = ++_blendRun;
     const qint64 shown = plain.cacheKey();
-    _blending = true;
-    QPointer<DrawView> self(this);
-    std::thread([self, run, shown, before, pastes = std::move(pastes)] {
-        QImage blended = before;
-        for (const auto& [piece, region] : pastes)
-            blended = faces::blendIn(blended, pieces::pieceLayer(blended.size(), piece, region.centre, region.angle, region.size));
-        platform::MainThread::post([self, run, shown, blended] {
-            if (!self || self->_blendRun != run)
+    _blend.start(
+        [before, pastes = std::move(pastes)] {
+            QImage blended = before;
+            for (const auto& [piece, region] : pastes)
+                blended = faces::blendIn(blended, pieces::pieceLayer(blended.size(), piece, region.centre, region.angle, region.size));
+            return blended;
+        },
+        [this, shown](const QImage& blended) {
+            if (_image.bitmap().cacheKey() != shown)
                 return;
-            self->_blending = false;
-            if (self->_image.bitmap().cacheKey() != shown)
-                return;
-            self->setCurrentImage(Image(blended));
-            emit self->blendedPhotoReplaced(shown, self->_image.bitmap().cacheKey());
+            setCurrentImage(Image(blended));
+            emit blendedPhotoReplaced(shown, _image.bitmap().cacheKey());
         });
-    }).detach();
 }
 
 void DrawView::doPaste() {

@@ -8,6 +8,7 @@
 
 #include "editing/EditingStateWriter.h"
 #include "editing/PieceOperations.h"
+#include "platform/BackgroundJob.h"
 #include "platform/Image.h"
 
 namespace grinsley {
@@ -66,7 +67,7 @@ public:
     void doClear();
     void flipHorizontally();
     void flipVertically();
-    void changeSelectionShape(int shape);
+    void changeSelectionShape(int shape); // a SelectionShapeKind
     // Moves the selection by a step in canvas points, kept on the canvas; saved like a drag.
     void nudgeSelection(QPointF step);
     // Puts the selection's region over a region of the photo (photo pixels), as near its size as the
@@ -81,7 +82,7 @@ public:
     // its blended form is worked out on a worker and replaces it, unless another change came first.
     bool blendsIn() const { return _blendsIn; }
     void setBlendsIn(bool blends) { _blendsIn = blends; }
-    bool isBlending() const { return _blending; }
+    bool isBlending() const { return _blend.isRunning(); }
     // The width of a new piece's soft edge: 1 the shape's own mask, 0 a hard edge, up to maxEdgeSoftness.
     static constexpr double defaultEdgeSoftness = 1.0;
     static constexpr double maxEdgeSoftness = 4.0;
@@ -136,8 +137,7 @@ private:
     SelectionView* _selectionView = nullptr; // child item, created by initialize
     float _scaleRatio = 1;
     bool _blendsIn = false;
-    bool _blending = false;
-    quint64 _blendRun = 0; // which blend a worker's answer belongs to
+    platform::BackgroundJob<QImage> _blend{this}; // a later paste's blend replaces an earlier one's
     double _edgeSoftness = defaultEdgeSoftness;
     platform::Image _previousImage;
     platform::Image _previousSelectedImage;

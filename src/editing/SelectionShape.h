@@ -8,6 +8,9 @@ class QPainterPath;
 
 namespace grinsley {
 
+// The two shapes the user can pick, by the numbers the overlay and the canvas take.
+enum SelectionShapeKind : int { EllipseShape = 0, RectangleShape = 1 };
+
 // The outline of what the user selects, inscribed in a rectangle, and the mask that softens a copied piece's
 // edge. Stateless: the overlay holds one and replaces it when the user picks another shape.
 class SelectionShape {

@@ -122,7 +122,7 @@ void SelectionView::setImageSelection(platform::Image image) {
 }
 
 void SelectionView::assignSelectionShape(int shape) {
-    if (shape == 1)
+    if (shape == RectangleShape)
         setSelectionShape(std::make_unique<SelectionRectangle>());
     else
         setSelectionShape(std::make_unique<SelectionEllipse>());

@@ -66,7 +66,7 @@ public:
 
     SelectionShape* selectionShape() const { return _selectionShape.get(); }
     void setSelectionShape(std::unique_ptr<SelectionShape> shape);
-    // 1 installs a rectangle, anything else an ellipse.
+    // RectangleShape installs a rectangle, anything else an ellipse.
     void assignSelectionShape(int shape);
     QString getPathForMaskFile() const;
     void addShapeToContext(QPainterPath& context, const QRectF& rect) const;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QIcon>
 #include <QString>
+
+class QToolBar;
 
 namespace grinsley::platform::theme {
 
@@ -21,5 +24,12 @@ inline QString darkPanel(const char* objectName, int radius = 12) {
         .arg(radius)
         .arg(fingerHeight);
 }
+
+// The toolbars' dark gradient and their buttons' white labels, for a screen with toolbars.
+QString toolbars();
+// An item's glyph; a disabled item's fades with its label, so that it looks disabled at a glance.
+QIcon toolbarIcon(const QImage& glyph, qreal scale);
+// A phone's toolbar: its items spread across the bar with flexible space between them, no separators.
+void spreadItems(QToolBar* bar);
 
 } // namespace grinsley::platform::theme

@@ -27,6 +27,11 @@
 
 namespace grinsley::testing {
 
+// What tests look at in the editor that the program itself never asks for.
+struct EditorProbe {
+    static platform::PhotoPicker* photoPicker(const MoxelViewController* editor) { return editor->_picker.data(); }
+};
+
 // The whole application as a user starts it: delegate, window, start screen; Start pushes the editor.
 class AppTest : public IsolatedTest {
 protected:

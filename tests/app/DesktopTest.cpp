@@ -77,10 +77,10 @@ TEST_F(DesktopTest, ShortcutsRunTheCommands) {
     ASSERT_TRUE(QTest::qWaitFor([] { return !QDir(platform::PhotoAlbum::folder()).entryList(QDir::Files).isEmpty(); }, 5000))
         << "saved to the album";
     key(QKeySequence::Open);
-    ASSERT_TRUE(editor->photoPicker());
+    ASSERT_TRUE(grinsley::testing::EditorProbe::photoPicker(editor));
     key(QKeySequence::Cancel);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_FALSE(editor->photoPicker()) << "Escape closes the picker";
+    EXPECT_FALSE(grinsley::testing::EditorProbe::photoPicker(editor)) << "Escape closes the picker";
     editor->organizeButtonTouched();
     ASSERT_TRUE(editor->currentActionSheet());
     key(QKeySequence::Cancel);

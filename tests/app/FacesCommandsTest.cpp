@@ -7,6 +7,7 @@
 #include "AppTest.h"
 #include "analytics/TallySession.h"
 #include "app/EdgeOptionsView.h"
+#include "app/FaceCommands.h"
 #include "platform/EditMenu.h"
 #include "platform/Popover.h"
 #include "support/Render.h"
@@ -35,7 +36,7 @@ protected:
         QTest::mouseClick(bar->widgetForAction(item), Qt::LeftButton);
     }
     static bool searchEnds(MoxelViewController* editor) {
-        return QTest::qWaitFor([editor] { return !editor->isFindingFaces(); }, 10000);
+        return QTest::qWaitFor([editor] { return !editor->faceCommands()->isFindingFaces(); }, 10000);
     }
     static QPointF selectionInPhoto(MoxelViewController* editor) { return editor->drawView()->scaleSelectionFrame().center(); }
     static QString noticeText(MoxelViewController* editor) {
@@ -54,20 +55,20 @@ TEST_F(FacesCommandsTest, FacesVisitsEachFaceInTurn) {
     MoxelViewController* editor = editorWith(twoFacePhoto());
     ASSERT_TRUE(editor->findFacesItem()->isEnabled());
     press(editor, editor->findFacesItem());
-    EXPECT_TRUE(editor->isFindingFaces());
+    EXPECT_TRUE(editor->faceCommands()->isFindingFaces());
     EXPECT_NE(editor->activityIndicator(), nullptr);
     EXPECT_FALSE(editor->findFacesItem()->isEnabled());
     ASSERT_TRUE(searchEnds(editor));
-    ASSERT_EQ(editor->foundFaces().size(), 2u);
+    ASSERT_EQ(editor->faceCommands()->foundFaces().size(), 2u);
     EXPECT_EQ(editor->activityIndicator(), nullptr);
     EXPECT_TRUE(editor->findFacesItem()->isEnabled());
-    const faces::Face left = editor->foundFaces()[0], right = editor->foundFaces()[1];
+    const faces::Face left = editor->faceCommands()->foundFaces()[0], right = editor->faceCommands()->foundFaces()[1];
     EXPECT_LT(QLineF(selectionInPhoto(editor), left.centre).length(), 1.0);
     EXPECT_NEAR(editor->drawView()->scaleSelectedRegion().width(), left.size.width(), 1.0);
     EXPECT_NEAR(editor->drawView()->scaleSelectedRegion().height(), left.size.height(), 1.0);
     EXPECT_FLOAT_EQ(editor->drawView()->selectionView()->rotationAngle(), float(left.angle));
     press(editor, editor->findFacesItem());
-    EXPECT_FALSE(editor->isFindingFaces()) << "the faces of this photo are known";
+    EXPECT_FALSE(editor->faceCommands()->isFindingFaces()) << "the faces of this photo are known";
     EXPECT_LT(QLineF(selectionInPhoto(editor), right.centre).length(), 1.0);
     press(editor, editor->findFacesItem());
     EXPECT_LT(QLineF(selectionInPhoto(editor), left.centre).length(), 1.0);
@@ -97,9 +98,9 @@ TEST_F(FacesCommandsTest, SwapFacesIsOneUndoStep) {
     MoxelViewController* editor = editorWith(photo);
     QTest::keyClick(editor->window(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
     ASSERT_TRUE(searchEnds(editor));
-    ASSERT_EQ(editor->foundFaces().size(), 2u);
+    ASSERT_EQ(editor->faceCommands()->foundFaces().size(), 2u);
     const QImage swapped = editor->drawView()->currentImage().bitmap();
-    const QPoint leftFace = editor->foundFaces()[0].centre.toPoint(), rightFace = editor->foundFaces()[1].centre.toPoint();
+    const QPoint leftFace = editor->faceCommands()->foundFaces()[0].centre.toPoint(), rightFace = editor->faceCommands()->foundFaces()[1].centre.toPoint();
     // The darker face now sits on the left, the lighter on the right.
     const auto luminance = [](QRgb c) { return qGray(c); };
     EXPECT_LT(luminance(swapped.pixel(leftFace)), luminance(photo.pixel(leftFace)) - 20);
@@ -145,7 +146,7 @@ TEST_F(FacesCommandsTest, OptionsAreSetAndRemembered) {
         // The keys: blending off and on again, the edge a step harder.
         QTest::keyClick(editor->window(), Qt::Key_B, Qt::ControlModifier);
         EXPECT_FALSE(editor->drawView()->blendsIn());
-        EXPECT_FALSE(platform::UserDefaults::standard().boolForKey(MoxelViewController::blendInKey));
+        EXPECT_FALSE(platform::UserDefaults::standard().boolForKey(FaceCommands::blendInKey));
         QTest::keyClick(editor->window(), Qt::Key_B, Qt::ControlModifier);
         QTest::keyClick(editor->window(), Qt::Key_BracketLeft, Qt::ControlModifier);
         EXPECT_EQ(editor->drawView()->edgeSoftness(), 2.0);
@@ -156,8 +157,8 @@ TEST_F(FacesCommandsTest, OptionsAreSetAndRemembered) {
         const QStringList events = recordedEvents();
         EXPECT_EQ(events.filter(QStringLiteral("Blend In")).size(), 3);
         EXPECT_EQ(events.filter(QStringLiteral("Edge Softness")).size(), 2);
-        platform::UserDefaults::standard().removeObjectForKey(MoxelViewController::edgeSoftnessKey);
-        platform::UserDefaults::standard().removeObjectForKey(MoxelViewController::blendInKey);
+        platform::UserDefaults::standard().removeObjectForKey(FaceCommands::edgeSoftnessKey);
+        platform::UserDefaults::standard().removeObjectForKey(FaceCommands::blendInKey);
         app.reset();
     }
 }
@@ -173,12 +174,12 @@ TEST_F(FacesCommandsTest, RendersAFaceSwap) {
     editor->swapFacesButtonTouched();
     editor->drawView()->currentImage().bitmap().save(outputFolder() + QStringLiteral("/face-swap-plain.png"));
     editor->undoButtonTouched();
-    editor->setBlendsIn(true);
+    editor->faceCommands()->setBlendsIn(true);
     editor->swapFacesButtonTouched();
     ASSERT_TRUE(searchEnds(editor)); // Undo made it another photo, whose faces are sought again
     ASSERT_TRUE(QTest::qWaitFor([editor] { return !editor->drawView()->isBlending(); }, 10000));
     editor->findFacesButtonTouched();
-    EXPECT_FALSE(editor->isFindingFaces()) << "the blended photo keeps the faces found";
+    EXPECT_FALSE(editor->faceCommands()->isFindingFaces()) << "the blended photo keeps the faces found";
     editor->drawView()->currentImage().bitmap().save(outputFolder() + QStringLiteral("/face-swap-blended.png"));
     renderScreenToPng(editor->window(), QStringLiteral("face-swap-blended-tablet"));
 }

@@ -119,7 +119,7 @@ TEST_F(PhotoIntakeTest, ThePhoneLibraryIsAGridOfThePhotosNewestFirst) {
     launch();
     MoxelViewController* editor = start();
     editor->openItem()->trigger();
-    platform::PhotoPicker* picker = editor->photoPicker();
+    platform::PhotoPicker* picker = grinsley::testing::EditorProbe::photoPicker(editor);
     ASSERT_NE(picker, nullptr);
     EXPECT_EQ(editor->modalViewController(), picker);
     EXPECT_EQ(picker->geometry(), app->window()->rect()) << "the whole screen";
@@ -134,7 +134,7 @@ TEST_F(PhotoIntakeTest, ThePhoneLibraryIsAGridOfThePhotosNewestFirst) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !editor->isLoadingImage(); }, 5000));
     EXPECT_EQ(editor->drawView()->currentImage().pixelSize(), QSize(400, 300));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(editor->photoPicker(), nullptr) << "closed by the pick";
+    EXPECT_EQ(grinsley::testing::EditorProbe::photoPicker(editor), nullptr) << "closed by the pick";
 }
 
 // On the tablet the library is a popover from Open; Cancel closes it. Browse offers a file dialog over the
@@ -143,7 +143,7 @@ TEST_F(PhotoIntakeTest, TheTabletLibraryIsAPopoverWithBrowse) {
     launch(platform::Idiom::Tablet);
     MoxelViewController* editor = start();
     editor->openItem()->trigger();
-    platform::PhotoPicker* picker = editor->photoPicker();
+    platform::PhotoPicker* picker = grinsley::testing::EditorProbe::photoPicker(editor);
     ASSERT_NE(picker, nullptr);
     ASSERT_TRUE(editor->currentPopoverController());
     EXPECT_EQ(editor->currentPopoverController()->contentViewController(), picker);
@@ -154,8 +154,8 @@ TEST_F(PhotoIntakeTest, TheTabletLibraryIsAPopoverWithBrowse) {
     EXPECT_FALSE(editor->currentPopoverController());
 
     editor->openItem()->trigger();
-    QTest::mouseClick(editor->photoPicker()->browseButton(), Qt::LeftButton);
-    QPointer<QFileDialog> dialog = editor->photoPicker()->browseDialog();
+    QTest::mouseClick(grinsley::testing::EditorProbe::photoPicker(editor)->browseButton(), Qt::LeftButton);
+    QPointer<QFileDialog> dialog = grinsley::testing::EditorProbe::photoPicker(editor)->browseDialog();
     ASSERT_TRUE(dialog);
     EXPECT_EQ(dialog->parentWidget(), app->window());
     editor->dismissPopoverViews(false);

@@ -12,6 +12,7 @@
 #include <QToolBar>
 
 #include "app/MoxelAppDelegate.h"
+#include "app/FaceCommands.h"
 #include "app/MoxelViewController.h"
 #include "app/ShapePickerViewController.h"
 #include "app/StartupViewController.h"
@@ -121,7 +122,7 @@ bool phoneScreens(Shooter& shooter) {
     editor->undoButtonTouched();
     editor->drawView()->changeSelectionShape(0);
     editor->findFacesButtonTouched();
-    while (editor->isFindingFaces())
+    while (editor->faceCommands()->isFindingFaces())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     shooter.shoot(window, QStringLiteral("editor-faces"));
     editor->edgeButtonTouched();

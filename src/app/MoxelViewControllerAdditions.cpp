@@ -1,0 +1,133 @@
+// The editor controller, continued: what the desktop program adds (photo files, the face commands and piece
+// options, the keys without an item, the canvas that follows the window). See MoxelViewController.cpp.
+#include "MoxelViewController.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QGraphicsScene>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "analytics/TallyAPI.h"
+#include "app/EdgeOptionsView.h"
+#include "app/FaceCommands.h"
+#include "app/MainScrollView.h"
+#include "app/PhotoIntake.h"
+#include "editing/DrawView.h"
+#include "platform/Device.h"
+#include "platform/PhotoPicker.h"
+
+namespace grinsley {
+
+// ---------------------------------------------------------------------------------------------------------
+// Additions: photo files and the photo picker's closing
+
+bool MoxelViewController::openPhotoFile(const QString& path) { return _intake->openFile(path); }
+
+void MoxelViewController::closePhotoPicker(platform::PhotoPicker* picker) {
+    if (!picker || picker != _picker)
+        return;
+    if (platform::Device::isTablet())
+        dismissPopoverViews(true);
+    else
+        dismissModalViewController(true);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Additions: faces and piece options
+
+void MoxelViewController::findFacesButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Find Faces"));
+    _faceCommands->findFaces();
+}
+
+void MoxelViewController::swapFacesButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Swap Faces"));
+    _faceCommands->swapFaces();
+}
+
+void MoxelViewController::edgeButtonTouched() {
+    auto* options = new EdgeOptionsView(_drawView->edgeSoftness(), _drawView->blendsIn());
+    options->softnessChanged = [this](double softness, bool finished) { _faceCommands->setEdgeSoftness(softness, finished); };
+    options->blendChanged = [this](bool on) { _faceCommands->setBlendsIn(on); };
+    openPopover(options, _edgeItem);
+}
+
+void MoxelViewController::updateFaceItems() {
+    const bool usable = _faceCommands && _faceCommands->canUseFaces();
+    _findFacesItem->setEnabled(usable);
+    _swapFacesItem->setEnabled(usable);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Additions: the keys without an item of their own. The arrows nudge the selection (Shift: ten times as far);
+// Escape closes a sheet, a popover or the photo picker.
+
+void MoxelViewController::addKeyboardShortcuts() {
+    const auto text = [](const QKeySequence& key) { return key.toString(QKeySequence::NativeText); };
+    const auto command = [this](const QKeySequence& key, auto&& run) {
+        auto* action = new QAction(this);
+        action->setShortcut(key);
+        connect(action, &QAction::triggered, this, run);
+        addAction(action);
+        return action;
+    };
+    QAction* save = command(QKeySequence::Save, [this] {
+        if (_organizeItem->isEnabled())
+            saveButtonTouched();
+    });
+    _organizeItem->setToolTip(tr("%1 (%2 saves the photo)").arg(_organizeItem->text(), text(save->shortcut())));
+    const std::pair<Qt::Key, QPointF> arrows[] = {{Qt::Key_Left, {-1, 0}}, {Qt::Key_Right, {1, 0}}, {Qt::Key_Up, {0, -1}}, {Qt::Key_Down, {0, 1}}};
+    for (const auto& [key, step] : arrows) {
+        command(QKeySequence(key), [this, step = step] { _drawView->nudgeSelection(step); });
+        command(QKeySequence(Qt::SHIFT | key), [this, step = step] { _drawView->nudgeSelection(step * 10); });
+    }
+    QAction* blend = command(QKeySequence(Qt::CTRL | Qt::Key_B), [this] { _faceCommands->setBlendsIn(!_drawView->blendsIn()); });
+    QAction* softer = command(QKeySequence(Qt::CTRL | Qt::Key_BracketRight),
+                              [this] { _faceCommands->setEdgeSoftness(_drawView->edgeSoftness() + 0.5); });
+    QAction* harder = command(QKeySequence(Qt::CTRL | Qt::Key_BracketLeft),
+                              [this] { _faceCommands->setEdgeSoftness(_drawView->edgeSoftness() - 0.5); });
+    _edgeItem->setToolTip(tr("Soft edge and blending (%1 blends in, %2 and %3 soften and harden)")
+                              .arg(text(blend->shortcut()), text(softer->shortcut()), text(harder->shortcut())));
+    command(QKeySequence::Cancel, [this] {
+        dismissPopoverViews(true);
+        closePhotoPicker(_picker);
+    });
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Additions: the canvas keeps the size of the view at zoom 1 as the window is resized; bar buttons show no
+// tooltip that only repeats their label.
+
+bool MoxelViewController::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ToolTip && qobject_cast<QToolButton*>(watched) &&
+        static_cast<QToolButton*>(watched)->toolTip() == static_cast<QToolButton*>(watched)->text())
+        return true;
+    if (_scrollView && watched == _scrollView->viewport() && event->type() == QEvent::Resize)
+        layoutCanvas();
+    return ViewController::eventFilter(watched, event);
+}
+
+// The view's own size, which is the canvas's at zoom 1 whatever the zoom is now: the viewport's first resize
+// event still reports its size before any layout, and a canvas shrunk to that for a moment would pull the
+// selection into its corner.
+void MoxelViewController::layoutCanvas() {
+    if (!_drawView)
+        return;
+    const QSizeF size(_scrollView->size());
+    if (size == _drawView->bounds().size() || size.isEmpty())
+        return;
+    _drawView->setSize(size);
+    _scene->setSceneRect(_drawView->bounds());
+    _drawView->updateView(topBarHeight(), bottomBarHeight());
+}
+
+QWidget* MoxelViewController::widgetForItem(QAction* item) const {
+    for (QToolBar* bar : {_topToolbar, _bottomToolbar}) {
+        if (QWidget* widget = bar ? bar->widgetForAction(item) : nullptr)
+            return widget;
+    }
+    return const_cast<MoxelViewController*>(this);
+}
+
+} // namespace grinsley

@@ -1,0 +1,193 @@
+// The editor controller, continued: the operations it serves for the other screens, in their order (photo
+// intake, sharing, the hint bubble and the shape picker, the social hooks). See MoxelViewController.cpp.
+#include "MoxelViewController.h"
+
+#include "analytics/TallyAPI.h"
+#include "app/BusySpinner.h"
+#include "app/GrinsleyCommon.h"
+#include "app/MainScrollView.h"
+#include "app/PhotoIntake.h"
+#include "app/PhotoSharing.h"
+#include "app/ShapePickerViewController.h"
+#include "app/TextBubbleViewController.h"
+#include "app/UploadPhotoViewController.h"
+#include "editing/DrawView.h"
+#include "platform/Device.h"
+#include "platform/MailComposer.h"
+#include "platform/PhotoAlbum.h"
+#include "platform/PhotoPicker.h"
+
+namespace grinsley {
+
+// ---------------------------------------------------------------------------------------------------------
+// Photo intake: the library picker, then loading on a worker
+
+int MoxelViewController::maxImageSize() { return PhotoIntake::maxImageSize(); }
+QSizeF MoxelViewController::validSize(QSizeF size, int limit) { return PhotoIntake::validSize(size, limit); }
+
+// The photo library: a popover from Open on the tablet, a full screen on the phone.
+void MoxelViewController::openButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Open"));
+    auto* picker = new platform::PhotoPicker;
+    picker->setDialogHost(window());
+    picker->didFinishPickingFile = [self = QPointer<MoxelViewController>(this)](platform::PhotoPicker* from, const QString& path) {
+        if (!self)
+            return;
+        self->closePhotoPicker(from);
+        self->openPhotoFile(path);
+    };
+    picker->didCancel = [this](platform::PhotoPicker* from) { closePhotoPicker(from); };
+    _picker = picker;
+    if (platform::Device::isTablet()) {
+        picker->setFixedSize(360, 480);
+        openPopover(picker, _openItem);
+    } else {
+        presentModalViewController(picker, true);
+    }
+}
+
+void MoxelViewController::imagePickerControllerDidFinishPickingMedia(platform::PhotoPicker*, const platform::Image& photo) {
+    _intake->takePickedPhoto(photo);
+}
+
+void MoxelViewController::displayLoadedImage(const platform::Image& photo) {
+    TallyAPI::logEvent(QStringLiteral("Displaying image"));
+    if (_currentTextBubbleController)
+        closeChildViewController(_currentTextBubbleController);
+    // The tablet's hint is a sheet at Open: it has said its piece once a photo is here.
+    if (_currentActionSheet && _currentActionSheet->title() == HINT_TEXT)
+        _currentActionSheet->dismissWithClickedButtonIndex(-1, false);
+    _scrollView->setZoomScale(_scrollView->minimumZoomScale());
+    _drawView->setCurrentImage(photo);
+    _drawView->setPreviousImage(platform::Image());
+    _drawView->setPreviousSelectedImage(platform::Image());
+    _isLoadingImage = false;
+    updateToolbarItemsForInitialState();
+    stopActivityIndicator();
+}
+
+void MoxelViewController::startActivityIndicator() { _busy->begin(); }
+void MoxelViewController::stopActivityIndicator() { _busy->end(); }
+
+// Half the canvas frame's size (its origin plays no part): the canvas as shown, at the current zoom.
+QPointF MoxelViewController::getViewCenter() const {
+    const QSizeF frame = _drawView->bounds().size() * _scrollView->zoomScale();
+    return {frame.width() / 2.0, frame.height() / 2.0};
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Sharing
+
+void MoxelViewController::organizeButtonTouched() {
+    if (platform::Device::isTablet())
+        dismissPopoverViews(true);
+    _currentActionSheet = PhotoSharing::showShareSheet(
+        ORGANIZE_VIEW_TAG, this, widgetForItem(_organizeItem),
+        [this](platform::ActionSheet* s, int index) { actionSheetClickedButtonAtIndex(s, index); },
+        [this](platform::ActionSheet* s, int index) { actionSheetDidDismissWithButtonIndex(s, index); });
+}
+
+void MoxelViewController::actionSheetClickedButtonAtIndex(platform::ActionSheet* sheet, int buttonIndex) {
+    if (!sheet || buttonIndex < 0 || buttonIndex >= sheet->numberOfButtons())
+        return;
+    if (sheet->tag() == ORGANIZE_VIEW_TAG)
+        PhotoSharing::perform(buttonIndex, {[this] { saveButtonTouched(); }, [this] { emailButtonTouched(); },
+                                            [this] { socialUploadButtonTouched(); }});
+    _currentActionSheet = nullptr;
+}
+
+void MoxelViewController::actionSheetDidDismissWithButtonIndex(platform::ActionSheet* sheet, int) {
+    if (sheet == _currentActionSheet)
+        _currentActionSheet = nullptr;
+}
+
+// Encoded and written on a thread of its own; the interface goes on meanwhile.
+void MoxelViewController::saveButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Save"));
+    platform::PhotoAlbum::save(PhotoSharing::albumImage(_drawView->currentImage()),
+                               [self = QPointer<MoxelViewController>(this)](const std::optional<platform::ErrorRecord>& error) {
+                                   if (self)
+                                       self->saveCompleted(error);
+                               });
+}
+
+void MoxelViewController::saveCompleted(const std::optional<platform::ErrorRecord>& error) {
+    if (error)
+        PhotoSharing::showNotSavedMessage(*error);
+}
+
+void MoxelViewController::emailButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Email"));
+    const platform::Image photo = _drawView->currentImage();
+    GrinsleyCommon::presentMailComposer(
+        this, [&photo](platform::MailComposer& composer) { PhotoSharing::composePhotoMail(composer, photo); },
+        [this](platform::MailComposer* c, platform::MailComposeResult r) { mailComposeControllerDidFinishWithResult(c, r); });
+}
+
+void MoxelViewController::mailComposeControllerDidFinishWithResult(platform::MailComposer*, platform::MailComposeResult result) {
+    GrinsleyCommon::finishMail(this, result);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Hint bubble and shape picker
+
+void MoxelViewController::displayTextBubble() {
+    if (platform::Device::isTablet()) {
+        auto* sheet = new platform::ActionSheet(HINT_TEXT, QString(), QString(), {});
+        sheet->didDismissWithButtonIndex = [this](platform::ActionSheet* s, int index) {
+            actionSheetDidDismissWithButtonIndex(s, index);
+        };
+        dismissPopoverViews(true);
+        sheet->showFromWidget(widgetForItem(_openItem));
+        _currentActionSheet = sheet;
+        return;
+    }
+    if (_currentTextBubbleController)
+        closeChildViewController(_currentTextBubbleController);
+    auto* bubble = new TextBubbleViewController(this);
+    bubble->setText(HINT_TEXT);
+    bubble->setDelegate(this);
+    bubble->loadView(QSizeF(window()->size()), _drawView);
+    _currentTextBubbleController = bubble;
+}
+
+// A desktop window can have any size: on the phone the picker covers the editor in both orientations.
+void MoxelViewController::shapesButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Shapes"));
+    auto* picker = new ShapePickerViewController;
+    picker->setDelegate(this);
+    if (platform::Device::isTablet()) {
+        openPopover(picker, _shapesItem);
+        return;
+    }
+    delete _shapePicker.data();
+    _shapePicker = picker;
+    picker->setParent(this);
+    picker->setGeometry(rect());
+    picker->show();
+    picker->raise();
+    picker->viewWillAppear(false);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Social hooks
+
+void MoxelViewController::sessionDidLogin() { TallyAPI::logEvent(QStringLiteral("Social logged in")); }
+void MoxelViewController::sessionDidNotLogin(bool) { TallyAPI::logEvent(QStringLiteral("Social did not log in")); }
+void MoxelViewController::sessionDidLogout() { TallyAPI::logEvent(QStringLiteral("Social logged out")); }
+void MoxelViewController::requestDidLoad(SocialRequest*, const SocialResult&) {
+    TallyAPI::logEvent(QStringLiteral("Social request completed"));
+}
+void MoxelViewController::requestDidFailWithError(SocialRequest*, const platform::ErrorRecord& error) {
+    TallyAPI::logError(QStringLiteral("Social request failed"), error.localizedDescription(), &error);
+}
+void MoxelViewController::dialogDidComplete(SocialDialog*) { TallyAPI::logEvent(QStringLiteral("Social dialog completed")); }
+
+void MoxelViewController::uploadPhotoToSocial() {
+    dismissPopoverViews(false); // nothing floats over a full screen
+    auto* upload = new UploadPhotoViewController;
+    upload->setDisplayImage(_drawView->currentImage().bitmap());
+    presentModalViewController(upload, true); // kept by nobody here: it closes itself
+}
+
+} // namespace grinsley

@@ -1,0 +1,78 @@
+#include "PhotoIntake.h"
+
+#include <cmath>
+
+#include <QFileInfo>
+
+#include "analytics/TallyAPI.h"
+#include "editing/ImageResize.h"
+#include "platform/AlertView.h"
+#include "platform/Device.h"
+#include "platform/Image.h"
+
+namespace grinsley {
+
+PhotoIntake::PhotoIntake(QObject* editor, Editor hooks) : QObject(editor), _hooks(std::move(hooks)) {}
+
+int PhotoIntake::maxImageSize() { return platform::Device::isTablet() ? 2000000 : 1000000; }
+
+QSizeF PhotoIntake::validSize(QSizeF size, int limit) {
+    float w = float(size.width());
+    float h = float(size.height());
+    while (w * h >= float(limit) && w * h > 0) {
+        w *= 0.5f;
+        h *= 0.5f;
+    }
+    return {w, h};
+}
+
+// Every photo goes through the resize, which also turns it upright.
+bool PhotoIntake::takePickedPhoto(const platform::Image& photo) {
+    return load({}, [photo](int limit) {
+        platform::PhotoFile::Result result;
+        result.photo = imageresize::resizedImage(photo, validSize(photo.size(), limit), imageresize::High);
+        return result;
+    });
+}
+
+bool PhotoIntake::openFile(const QString& path) {
+    return load(path, [path](int limit) {
+        return platform::PhotoFile::readUpright(path, [limit](QSizeF upright) {
+            const QSizeF valid = validSize(upright, limit);
+            return QSize(int(std::ceil(valid.width())), int(std::ceil(valid.height())));
+        });
+    });
+}
+
+bool PhotoIntake::load(const QString& path, std::function<platform::PhotoFile::Result(int limit)> work) {
+    if (isLoading())
+        return false;
+    TallyAPI::logEvent(QStringLiteral("Picked image"));
+    // The limit is read here: the device kind comes from the screen, which only the main thread may ask.
+    const int limit = maxImageSize();
+    _job.start([work = std::move(work), limit] { return work(limit); },
+               [this, path](const platform::PhotoFile::Result& result) { finish(path, result); },
+               std::chrono::milliseconds(timeoutMs), [this, path] {
+                   platform::PhotoFile::Result late;
+                   late.failure = platform::PhotoFile::Failure::Unreadable;
+                   late.detail = tr("it took too long");
+                   finish(path, late);
+               });
+    _hooks.began();
+    return true;
+}
+
+void PhotoIntake::finish(const QString& path, const platform::PhotoFile::Result& result) {
+    if (result.ok() && !result.photo.isNull()) {
+        _hooks.loaded(result.photo);
+        return;
+    }
+    _hooks.failed();
+    const QString name = path.isEmpty() ? tr("The photo") : QStringLiteral("\u201C%1\u201D").arg(QFileInfo(path).fileName());
+    platform::PhotoFile::Result failure = result;
+    if (failure.ok()) // a photo that came out empty
+        failure.failure = platform::PhotoFile::Failure::Damaged;
+    platform::AlertView(tr("Cannot Open Photo"), tr("%1 %2.").arg(name, platform::PhotoFile::describe(failure)), tr("OK")).show();
+}
+
+} // namespace grinsley

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <functional>
+
+#include <QObject>
+#include <QSizeF>
+
+#include "platform/BackgroundJob.h"
+#include "platform/PhotoFile.h"
+
+namespace grinsley {
+
+namespace platform {
+class Image;
+}
+
+// Photo intake: one photo at a time is read from its file (or a picked photo taken), turned upright and shrunk
+// under the device's area limit, all on a worker. The editor is told when it begins and then either gets the
+// photo or hears that nothing changed, after an alert that names the file and says why. A read that never
+// returns is given up after a while, so that Open works again; its late answer is dropped.
+class PhotoIntake : public QObject {
+    Q_OBJECT
+public:
+    // What intake needs of the editor.
+    struct Editor {
+        std::function<void()> began;                            // items off, spinner on
+        std::function<void(const platform::Image&)> loaded;    // the photo to show
+        std::function<void()> failed;                           // nothing of the user's changed
+    };
+
+    PhotoIntake(QObject* editor, Editor hooks);
+
+    // The area (width times height) a photo must stay under: 2,000,000 on a tablet, 1,000,000 on a phone.
+    static int maxImageSize();
+    // Halves both sides until the area is under the limit (the limit itself is not allowed).
+    static QSizeF validSize(QSizeF size, int limit);
+    // How long a read may take before it is given up.
+    static inline int timeoutMs = 30000;
+
+    // Each false when another photo is still loading.
+    bool takePickedPhoto(const platform::Image& photo);
+    bool openFile(const QString& path);
+    bool isLoading() const { return _job.isRunning(); }
+
+private:
+    bool load(const QString& path, std::function<platform::PhotoFile::Result(int limit)> work);
+    void finish(const QString& path, const platform::PhotoFile::Result& result);
+
+    Editor _hooks;
+    platform::BackgroundJob<platform::PhotoFile::Result> _job{this};
+};
+
+} // namespace grinsley
