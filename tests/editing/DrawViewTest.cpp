@@ -48,6 +48,17 @@ protected:
 
     SelectionView* overlay() const { return canvas->selectionView(); }
 
+    // The photo on the canvas, a piece copied from (120, 200) and swapped in at (280, 200); the piece copied.
+    QImage copyThenSwap(const QImage& photo) {
+        canvas->setCurrentImage(Image(photo));
+        overlay()->setCenter({120, 200});
+        canvas->doCopy();
+        const QImage first = overlay()->imageSelection().bitmap();
+        overlay()->setCenter({280, 200});
+        canvas->doSwap();
+        return first;
+    }
+
     // The largest channel difference between two photos inside a disc.
     static int worstInside(const QImage& a, const QImage& b, QPointF centre, qreal radius) {
         int worst = 0;
@@ -163,12 +174,7 @@ TEST_F(DrawViewTest, PasteAfterEnlargingStretchesThePiece) {
 
 TEST_F(DrawViewTest, SwapThenUndoRestoresPhotoAndEarlierPiece) {
     const QImage photo = grinsley::testing::gradientPhoto({400, 400});
-    canvas->setCurrentImage(Image(photo));
-    overlay()->setCenter({120, 200});
-    canvas->doCopy();
-    const QImage first = overlay()->imageSelection().bitmap();
-    overlay()->setCenter({280, 200});
-    canvas->doSwap();
+    const QImage first = copyThenSwap(photo);
     // The photo now shows the first piece on the right; the piece is what was there.
     EXPECT_NE(canvas->currentImage().bitmap(), photo);
     EXPECT_LE(channelDistance(canvas->currentImage().bitmap().pixel(280, 200), photo.pixel(120, 200)), 3);
@@ -202,12 +208,7 @@ TEST_F(DrawViewTest, WhatUndoKeepsAfterTheEditsThatFollowASwap) {
     const QImage photo = grinsley::testing::gradientPhoto({400, 400});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        canvas->setCurrentImage(Image(photo));
-        overlay()->setCenter({120, 200});
-        canvas->doCopy();
-        const QImage first = overlay()->imageSelection().bitmap();
-        overlay()->setCenter({280, 200});
-        canvas->doSwap();
+        const QImage first = copyThenSwap(photo);
         const QImage swapped = canvas->currentImage().bitmap();
         overlay()->setCenter({200, 150});
         c.then(canvas);
