@@ -69,9 +69,9 @@ protected:
     MoxelViewController* start() {
         QTest::mouseClick(app->startupViewController()->startButton(), Qt::LeftButton);
         MoxelViewController* editor = app->startupViewController()->mainViewController();
-        // The editor slides in; touches land where it ends up.
+        // The editor slides in; touches land where it ends up (a loaded machine may take a while to get there).
         if (editor)
-            (void)QTest::qWaitFor([editor] { return editor->pos() == QPoint(0, 0); }, 2000);
+            EXPECT_TRUE(QTest::qWaitFor([editor] { return editor->pos() == QPoint(0, 0); }, 10000));
         return editor;
     }
 

@@ -387,7 +387,7 @@ TEST_F(EditorTest, TheHoldMenuAfterAPhotoArrivesOverTheManual) {
     MoxelViewController* second = app->startupViewController()->mainViewController();
     ASSERT_NE(second, nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return second->hasCurrentImage() && !second->isLoadingImage(); }, 5000));
-    (void)QTest::qWaitFor([second] { return second->pos() == QPoint(0, 0); }, 2000);
+    EXPECT_TRUE(QTest::qWaitFor([second] { return second->pos() == QPoint(0, 0); }, 10000));
     withPhoto(second);
     ASSERT_TRUE(holdOnSelection(second));
     const QList<QAction*> shown = menu.menu()->actions();

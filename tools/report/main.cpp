@@ -12,7 +12,8 @@ int main(int argc, char** argv) {
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 2) {
         std::fprintf(stderr, "usage: grinsley-report FILE\n"
-                             "Prints an analytics report, a saved-sessions archive or a session archive as JSON.\n");
+                             "Prints an analytics report, one session record, a saved-sessions archive or a session archive as\n"
+                             "JSON; a file that breaks the format gets the field and the offset where it does.\n");
         return 2;
     }
     QFile file(arguments.at(1));
