@@ -49,14 +49,14 @@ void FaceCommands::swapFaces() {
     if (!canUseFaces())
         return;
     withFaces([this] {
-        if (_faces.size() < 2) {
-            platform::Notice::show(_editor.view, _faces.empty() ? tr("Swap Faces needs two faces; none was found in this photo.")
-                                                                : tr("Swap Faces needs two faces; only one was found in this photo."));
+        const auto pair = faces::swapPair(_faces, _faceIndex);
+        if (!pair) {
+            platform::Notice::show(_editor.view, _faces.empty()      ? tr("Swap Faces needs two faces; none was found in this photo.")
+                                                 : _faces.size() < 2 ? tr("Swap Faces needs two faces; only one was found in this photo.")
+                                                                     : tr("Swap Faces needs two faces apart; these overlap."));
             return;
         }
-        const std::size_t first = _faceIndex >= 0 ? std::size_t(_faceIndex) : 0;
-        const std::size_t second = (first + 1) % _faces.size();
-        _editor.canvas->swapRegions(regionOf(_faces[first]), regionOf(_faces[second]));
+        _editor.canvas->swapRegions(regionOf(_faces[pair->first]), regionOf(_faces[pair->second]));
         // The faces are where they were: only their contents changed places.
         _facesPhoto = _editor.canvas->currentImage().bitmap().cacheKey();
         _editor.edited();

@@ -15,8 +15,9 @@ namespace grinsley {
 class DrawView;
 
 // The face commands of the editor: Faces puts the selection over a face, the next one at each press; Swap
-// Faces exchanges the face under the selection with the next one in one edit. Faces are found once per photo,
-// on a worker. Beside them, the piece options (soft edge, blending), kept in the user defaults.
+// Faces exchanges two faces in one edit: the face the selection was put on (else the largest) and the largest
+// other face it does not overlap. Faces are found once per photo, on a worker. Beside them, the piece options
+// (soft edge, blending), kept in the user defaults.
 class FaceCommands : public QObject {
     Q_OBJECT
 public:

@@ -67,6 +67,7 @@ const std::vector<MoxelViewController::Item>& MoxelViewController::items() {
         {&C::_swapFacesItem, "swapFacesItem", "SwapFaces", &C::swapFacesButtonTouched,
          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
         {&C::_edgeItem, "edgeItem", "Edge", &C::edgeButtonTouched, {}},
+        {&C::_compareItem, "compareItem", "Compare", nullptr, {}}, // held, not pressed: see setUpCompareItem
     };
     return table;
 }
@@ -289,7 +290,8 @@ void MoxelViewController::setUpItems() {
         const platform::Image glyph = platform::Bundle::imageNamed(QStringLiteral("Tool%1").arg(QLatin1String(item.glyph)));
         if (!glyph.isNull())
             action->setIcon(platform::theme::toolbarIcon(glyph.bitmap(), glyph.scale()));
-        connect(action, &QAction::triggered, this, item.command);
+        if (item.command)
+            connect(action, &QAction::triggered, this, item.command);
         if (!item.key.isEmpty()) {
             action->setShortcut(item.key);
             action->setToolTip(QStringLiteral("%1 (%2)").arg(action->text(), item.key.toString(QKeySequence::NativeText)));
@@ -297,6 +299,7 @@ void MoxelViewController::setUpItems() {
         }
     }
     addKeyboardShortcuts();
+    setUpCompareItem();
     for (QToolBar* bar : {_topToolbar, _bottomToolbar}) {
         if (!bar)
             continue;
@@ -331,6 +334,7 @@ void MoxelViewController::setUpCanvas() {
     _scrollView->viewport()->installEventFilter(this);
     _scrollView->setAcceptDrops(false); // dropped photos are the window's to take
     _drawView->initialize(topBarHeight(), bottomBarHeight(), this);
+    connect(_drawView, &DrawView::comparisonChanged, _compareItem, &QAction::setEnabled);
 }
 
 // The units the editor hands its additions to, each given only what it needs of the editor.

@@ -79,6 +79,7 @@ public:
     QAction* findFacesItem() const { return _findFacesItem; }
     QAction* swapFacesItem() const { return _swapFacesItem; }
     QAction* edgeItem() const { return _edgeItem; }
+    QAction* compareItem() const { return _compareItem; }
 
     // --- State
     bool hasCurrentImage() const;
@@ -175,12 +176,17 @@ public:
     void swapFacesButtonTouched();
     // The piece options in a popover at the Edge item.
     void edgeButtonTouched();
+    // While Compare is held (its button or its key), the photo as it was before the last paste or swap.
+    static constexpr Qt::Key compareKey = Qt::Key_Backslash;
+    void setComparing(bool comparing);
     FaceCommands* faceCommands() const { return _faceCommands; }
     QList<QAction*> customMenuItems() const override { return {_findFacesItem, _swapFacesItem}; }
     void closePhotoPicker(platform::PhotoPicker* picker);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     friend struct testing::EditorProbe;
@@ -204,6 +210,7 @@ private:
     // The toolbar button of an item (the editor itself when no bar shows it).
     QWidget* widgetForItem(QAction* item) const;
     void updateFaceItems();
+    void setUpCompareItem();
 
     QString _interfaceFile;
     QToolBar* _topToolbar = nullptr;
@@ -225,6 +232,7 @@ private:
     QAction* _findFacesItem = nullptr;
     QAction* _swapFacesItem = nullptr;
     QAction* _edgeItem = nullptr;
+    QAction* _compareItem = nullptr;
     bool _isLoadingImage = false;
     std::unique_ptr<BusySpinner> _busy;
     PhotoIntake* _intake = nullptr;          // child object

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QEvent>
 #include <QGraphicsScene>
+#include <QKeyEvent>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -57,6 +58,38 @@ void MoxelViewController::updateFaceItems() {
     const bool usable = _faceCommands && _faceCommands->canUseFaces();
     _findFacesItem->setEnabled(usable);
     _swapFacesItem->setEnabled(usable);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Additions: Compare, held on its button or its key, shows the photo before the last paste or swap.
+
+void MoxelViewController::setUpCompareItem() {
+    const QString key = QKeySequence(compareKey).toString(QKeySequence::NativeText);
+    _compareItem->setToolTip(tr("Hold to see the photo before the last paste or swap (hold %1)").arg(key));
+    _compareItem->setEnabled(false);
+    for (QToolBar* bar : {_topToolbar, _bottomToolbar}) {
+        if (auto* button = bar ? qobject_cast<QToolButton*>(bar->widgetForAction(_compareItem)) : nullptr) {
+            connect(button, &QToolButton::pressed, this, [this] { setComparing(true); });
+            connect(button, &QToolButton::released, this, [this] { setComparing(false); });
+        }
+    }
+}
+
+void MoxelViewController::setComparing(bool comparing) {
+    if (_drawView)
+        _drawView->setComparing(comparing && _compareItem->isEnabled());
+}
+
+void MoxelViewController::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == compareKey && !event->isAutoRepeat())
+        return setComparing(true);
+    ViewController::keyPressEvent(event);
+}
+
+void MoxelViewController::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() == compareKey && !event->isAutoRepeat())
+        return setComparing(false);
+    ViewController::keyReleaseEvent(event);
 }
 
 // ---------------------------------------------------------------------------------------------------------

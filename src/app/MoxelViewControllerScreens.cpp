@@ -61,6 +61,7 @@ void MoxelViewController::displayLoadedImage(const platform::Image& photo) {
     _drawView->setCurrentImage(photo);
     _drawView->setPreviousImage(platform::Image());
     _drawView->setPreviousSelectedImage(platform::Image());
+    _drawView->forgetComparison();
     _isLoadingImage = false;
     updateToolbarItemsForInitialState();
     stopActivityIndicator();

@@ -192,6 +192,8 @@ void DrawView::setEdgeSoftness(double softness) {
 
 void DrawView::pasteAll(std::vector<std::pair<QImage, pieces::PhotoRegion>> pastes) {
     const QImage before = _image.bitmap();
+    _comparison = before;
+    emit comparisonChanged(true);
     QImage plain = before;
     for (const auto& [piece, region] : pastes)
         plain = pieces::pastePiece(plain, piece, region.centre, region.angle, region.size);
@@ -275,6 +277,7 @@ void DrawView::doCrop() {
 void DrawView::doUndo() {
     if (_previousImage.isNull())
         return;
+    forgetComparison();
     setCurrentImage(std::exchange(_previousImage, Image()));
     if (!_previousSelectedImage.isNull() && _selectionView)
         _selectionView->setImageSelection(std::exchange(_previousSelectedImage, Image()));
@@ -307,6 +310,24 @@ void DrawView::nudgeSelection(QPointF step) {
 void DrawView::changeSelectionShape(int shape) {
     if (_selectionView)
         _selectionView->assignSelectionShape(shape);
+}
+
+void DrawView::forgetComparison() {
+    if (!hasComparison())
+        return;
+    setComparing(false);
+    _comparison = QImage();
+    emit comparisonChanged(false);
+}
+
+void DrawView::setComparing(bool comparing) {
+    comparing = comparing && hasComparison();
+    if (comparing == _comparing)
+        return;
+    _comparing = comparing;
+    if (_selectionView)
+        _selectionView->setVisible(!comparing); // the photo as it was, nothing over it
+    update();
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -381,7 +402,8 @@ void DrawView::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget
     if (_image.isNull())
         return;
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
-    painter->drawImage(QRectF(imageOffset(), _image.size() / qreal(_scaleRatio)), _image.bitmap());
+    // The earlier photo has the same size: a paste never changes it.
+    painter->drawImage(QRectF(imageOffset(), _image.size() / qreal(_scaleRatio)), _comparing ? _comparison : _image.bitmap());
 }
 
 } // namespace grinsley

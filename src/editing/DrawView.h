@@ -77,6 +77,13 @@ public:
     // current shape and edge; one Undo takes it back. The floating piece is left alone.
     void swapRegions(const pieces::PhotoRegion& a, const pieces::PhotoRegion& b);
 
+    // --- Compare: the photo as it was before the last Paste, Swap or face swap, shown while the user holds
+    // Compare so that the result can be judged. None after a new photo or an Undo.
+    bool hasComparison() const { return !_comparison.isNull(); }
+    void forgetComparison();
+    bool isComparing() const { return _comparing; }
+    void setComparing(bool comparing);
+
     // --- Options (off and 1 by default, which is the editor as it always was)
     // Paste, Swap and swapRegions blend the piece into the photo around it. The plain edit shows at once;
     // its blended form is worked out on a worker and replaces it, unless another change came first.
@@ -118,6 +125,8 @@ public:
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
 signals:
+    // A comparison photo came or went (see hasComparison).
+    void comparisonChanged(bool available);
     // A blended result replaced the plain one it was worked out from (photos by their cache keys): what was
     // known of the plain photo's layout holds for the blended one.
     void blendedPhotoReplaced(qint64 plain, qint64 blended);
@@ -139,6 +148,8 @@ private:
     bool _blendsIn = false;
     platform::BackgroundJob<QImage> _blend{this}; // a later paste's blend replaces an earlier one's
     double _edgeSoftness = defaultEdgeSoftness;
+    QImage _comparison; // the photo before the last paste of any kind
+    bool _comparing = false;
     platform::Image _previousImage;
     platform::Image _previousSelectedImage;
     float _bottomToolbarHeight = 0;

@@ -6,6 +6,9 @@
 #include <mutex>
 #include <optional>
 
+#include <QPolygonF>
+#include <QTransform>
+
 #include <opencv2/imgproc.hpp>
 #include <opencv2/objdetect.hpp>
 
@@ -98,6 +101,36 @@ Face faceFromEyes(const QRectF& box, QPointF left, QPointF right) {
     const QPointF down(-d.y(), d.x());
     face.centre = (left + right) / 2 + down * 0.5;
     return face;
+}
+
+namespace {
+QPolygonF turnedBox(const Face& face) {
+    const QRectF box(QPointF(-face.size.width() / 2, -face.size.height() / 2), face.size);
+    return QTransform().translate(face.centre.x(), face.centre.y()).rotateRadians(face.angle).map(QPolygonF(box));
+}
+double area(const Face& face) { return face.size.width() * face.size.height(); }
+} // namespace
+
+bool regionsOverlap(const Face& a, const Face& b) { return turnedBox(a).intersects(turnedBox(b)); }
+
+std::optional<std::pair<std::size_t, std::size_t>> swapPair(const std::vector<Face>& faces, int current) {
+    std::vector<std::size_t> bySize(faces.size());
+    for (std::size_t i = 0; i < faces.size(); ++i)
+        bySize[i] = i;
+    std::stable_sort(bySize.begin(), bySize.end(), [&](std::size_t a, std::size_t b) { return area(faces[a]) > area(faces[b]); });
+    const auto partnerOf = [&](std::size_t first) -> std::optional<std::pair<std::size_t, std::size_t>> {
+        for (std::size_t other : bySize)
+            if (other != first && !regionsOverlap(faces[first], faces[other]))
+                return std::pair(first, other);
+        return std::nullopt;
+    };
+    if (current >= 0 && std::size_t(current) < faces.size())
+        if (auto pair = partnerOf(std::size_t(current)))
+            return pair;
+    for (std::size_t first : bySize)
+        if (auto pair = partnerOf(first))
+            return pair;
+    return std::nullopt;
 }
 
 FaceSearch findFaces(const QImage& photo) {

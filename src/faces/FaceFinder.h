@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include <QImage>
@@ -27,6 +29,13 @@ struct FaceSearch {
 
 // Finds the frontal faces in a photo. Safe to call from any thread; calls are served one at a time.
 FaceSearch findFaces(const QImage& photo);
+
+// Whether two faces' regions (their turned boxes) overlap: such a pair is never swapped.
+bool regionsOverlap(const Face& a, const Face& b);
+// The two faces Swap Faces exchanges: the face the selection is on (`current`, -1 for none) with the largest
+// other face it does not overlap; without one, the two largest faces that do not overlap. None when no such pair
+// exists.
+std::optional<std::pair<std::size_t, std::size_t>> swapPair(const std::vector<Face>& faces, int current);
 
 // Where the detector's models are read from.
 QString modelFolder();

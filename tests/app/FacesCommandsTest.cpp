@@ -1,13 +1,16 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QSlider>
 #include <QToolBar>
+#include <QToolButton>
 
 #include "AppTest.h"
 #include "analytics/TallySession.h"
 #include "app/EdgeOptionsView.h"
 #include "app/FaceCommands.h"
+#include "app/MainScrollView.h"
 #include "platform/EditMenu.h"
 #include "platform/Popover.h"
 #include "support/Render.h"
@@ -159,6 +162,52 @@ TEST_F(FacesCommandsTest, OptionsAreSetAndRemembered) {
         EXPECT_EQ(events.filter(QStringLiteral("Edge Softness")).size(), 2);
         platform::UserDefaults::standard().removeObjectForKey(FaceCommands::edgeSoftnessKey);
         platform::UserDefaults::standard().removeObjectForKey(FaceCommands::blendInKey);
+        app.reset();
+    }
+}
+
+// Swap Faces is on a toolbar in both layouts, and Compare too: held (its button or its key), it shows the
+// photo as it was before the last swap; let go, the result again. Undo leaves nothing to compare.
+TEST_F(FacesCommandsTest, SwapFacesOnTheBarsAndCompare) {
+    for (const auto idiom : {platform::Idiom::Phone, platform::Idiom::Tablet}) {
+        SCOPED_TRACE(idiom == platform::Idiom::Phone ? "phone" : "tablet");
+        MoxelViewController* editor = editorWith(twoFacePhoto(), idiom);
+        editor->dismissPopoverViews(false);
+        const auto button = [editor](QAction* item) -> QToolButton* {
+            for (QToolBar* bar : {editor->topToolbar(), editor->bottomToolbar()})
+                if (auto* b = bar ? qobject_cast<QToolButton*>(bar->widgetForAction(item)) : nullptr)
+                    return b;
+            return nullptr;
+        };
+        ASSERT_NE(button(editor->swapFacesItem()), nullptr);
+        QToolButton* compare = button(editor->compareItem());
+        ASSERT_NE(compare, nullptr);
+        EXPECT_TRUE(compare->toolTip().contains(QKeySequence(MoxelViewController::compareKey).toString(QKeySequence::NativeText)));
+        EXPECT_FALSE(editor->compareItem()->isEnabled()) << "nothing to compare yet";
+        const auto drawn = [editor] {
+            QImage canvas(editor->drawView()->bounds().size().toSize(), QImage::Format_RGB32);
+            canvas.fill(Qt::black);
+            QPainter painter(&canvas);
+            editor->drawView()->paint(&painter, nullptr, nullptr);
+            return canvas;
+        };
+        const QImage before = drawn();
+        editor->swapFacesButtonTouched();
+        ASSERT_TRUE(searchEnds(editor));
+        const QImage after = drawn();
+        ASSERT_NE(after, before);
+        ASSERT_TRUE(editor->compareItem()->isEnabled());
+        QTest::mousePress(compare, Qt::LeftButton);
+        EXPECT_EQ(drawn(), before) << "held: the photo before the swap";
+        QTest::mouseRelease(compare, Qt::LeftButton);
+        EXPECT_EQ(drawn(), after);
+        editor->scrollView()->setFocus();
+        QTest::keyPress(editor->scrollView(), MoxelViewController::compareKey);
+        EXPECT_TRUE(editor->drawView()->isComparing()) << "the key, held";
+        QTest::keyRelease(editor->scrollView(), MoxelViewController::compareKey);
+        EXPECT_FALSE(editor->drawView()->isComparing());
+        editor->undoButtonTouched();
+        EXPECT_FALSE(editor->compareItem()->isEnabled());
         app.reset();
     }
 }

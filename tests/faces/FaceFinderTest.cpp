@@ -113,3 +113,29 @@ TEST(FaceFinderTest, TheSamplesTwoFaces) {
     ASSERT_EQ(search.faces.size(), 2u);
     EXPECT_LT(search.faces[0].centre.x(), search.faces[1].centre.x());
 }
+
+// Which two faces Swap Faces takes: the chosen one with the largest other it does not overlap; without a
+// choice, the two largest apart; never a face with itself or with one it overlaps.
+TEST(FaceFinderTest, TheFacesASwapTakes) {
+    const auto face = [](double x, double y, double side, double angle = 0) {
+        return faces::faceFromBox(QRectF(x - side / 2, y - side / 2, side, side), angle);
+    };
+    using Pair = std::optional<std::pair<std::size_t, std::size_t>>;
+    const std::vector<faces::Face> row = {face(100, 100, 40), face(300, 100, 80), face(500, 100, 60), face(700, 100, 20)};
+    EXPECT_EQ(faces::swapPair(row, -1), Pair(std::pair(1, 2))) << "the two largest";
+    EXPECT_EQ(faces::swapPair(row, 3), Pair(std::pair(3, 1))) << "the chosen face and the largest other";
+    EXPECT_EQ(faces::swapPair(row, 1), Pair(std::pair(1, 2)));
+    EXPECT_EQ(faces::swapPair(row, 9), Pair(std::pair(1, 2))) << "no such face: as without a choice";
+
+    // A face found twice (nested boxes) and a face beside them: the nested pair is never taken.
+    const std::vector<faces::Face> nested = {face(200, 200, 120), face(205, 195, 90), face(600, 200, 50)};
+    EXPECT_TRUE(faces::regionsOverlap(nested[0], nested[1]));
+    EXPECT_EQ(faces::swapPair(nested, -1), Pair(std::pair(0, 2)));
+    EXPECT_EQ(faces::swapPair(nested, 1), Pair(std::pair(1, 2)));
+    // Turned boxes that touch only when turned overlap; apart they do not.
+    EXPECT_FALSE(faces::regionsOverlap(face(100, 100, 100), face(195, 100, 100)));
+    EXPECT_TRUE(faces::regionsOverlap(face(100, 100, 100, 0.7), face(195, 100, 100, 0.7)));
+    EXPECT_FALSE(faces::swapPair({face(100, 100, 100), face(120, 110, 100)}, -1)) << "only overlapping faces";
+    EXPECT_FALSE(faces::swapPair({face(100, 100, 100)}, 0));
+    EXPECT_FALSE(faces::swapPair({}, -1));
+}

@@ -401,6 +401,13 @@ QImage toolIcon(const QString& name) {
         head(QPointF(17.6, 8.3), M_PI_2 + 0.5);
         p.drawArc(QRectF(4.5, 13, 13, 8), -20 * 16, -140 * 16);
         head(QPointF(4.4, 16), -M_PI_2 - 0.5);
+    } else if (name == QLatin1String("Compare")) {
+        // Before and after: a frame split down the middle, its right half filled.
+        p.drawRoundedRect(QRectF(2, 4, 18, 14), 2, 2);
+        p.drawLine(QPointF(11, 2), QPointF(11, 20));
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(11, 4.9, 8.1, 12.2));
     } else if (name == QLatin1String("Edge")) {
         // A disc whose edge fades out, beside a hard one.
         QRadialGradient soft(QPointF(8, 11), 7.5);
@@ -470,7 +477,7 @@ int main(int argc, char** argv) {
     ok &= save(shapeArtwork(false), out + QStringLiteral("/ShapeEllipse") + at2);
     ok &= save(shapeArtwork(true), out + QStringLiteral("/ShapeRectangle") + at2);
     for (const char* tool : {"Open", "Share", "Undo", "Copy", "Paste", "Swap", "Crop", "Shapes", "Flip", "Clear", "Help",
-                             "Faces", "SwapFaces", "Edge"})
+                             "Faces", "SwapFaces", "Compare", "Edge"})
         ok &= save(toolIcon(QLatin1String(tool)), out + QStringLiteral("/Tool%1").arg(QLatin1String(tool)) + at2);
     // The launcher's icon in the sizes desktops look for, laid out as the icon theme is on disk.
     const QString icons = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("resources/icons");
