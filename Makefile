@@ -14,7 +14,11 @@ configure: setup
 build: configure
 	@cmake --build --preset $(PRESET)
 
-run: build
+# The program alone: neither the test suite nor the tests' photographs.
+run:
+	@tools/setup.sh program
+	@cmake --preset $(PRESET) >/dev/null
+	@cmake --build --preset $(PRESET) --target grinsley
 	@tools/run.sh $(BUILD_DIR)/src/app/grinsley $(ARGS)
 
 test: build

@@ -79,9 +79,9 @@ QPointF MoxelViewController::getViewCenter() const {
 // ---------------------------------------------------------------------------------------------------------
 // Sharing
 
+// One sheet at a time: a second Share replaces the first (on the phone they would stack, one Close leaving one).
 void MoxelViewController::organizeButtonTouched() {
-    if (platform::Device::isTablet())
-        dismissPopoverViews(true);
+    dismissPopoverViews(platform::Device::isTablet());
     _currentActionSheet = PhotoSharing::showShareSheet(
         ORGANIZE_VIEW_TAG, this, widgetForItem(_organizeItem),
         [this](platform::ActionSheet* s, int index) { actionSheetClickedButtonAtIndex(s, index); },

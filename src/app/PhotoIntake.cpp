@@ -26,21 +26,26 @@ QSizeF PhotoIntake::validSize(QSizeF size, int limit) {
     return {w, h};
 }
 
+QSize PhotoIntake::pixelSize(QSizeF size, int limit) {
+    const QSizeF valid = validSize(size, limit);
+    const QSize up(int(std::ceil(valid.width())), int(std::ceil(valid.height())));
+    if (qint64(up.width()) * up.height() < limit)
+        return up;
+    return {std::max(1, int(std::floor(valid.width()))), std::max(1, int(std::floor(valid.height())))};
+}
+
 // Every photo goes through the resize, which also turns it upright.
 bool PhotoIntake::takePickedPhoto(const platform::Image& photo) {
     return load({}, [photo](int limit) {
         platform::PhotoFile::Result result;
-        result.photo = imageresize::resizedImage(photo, validSize(photo.size(), limit), imageresize::High);
+        result.photo = imageresize::resizedImage(photo, QSizeF(pixelSize(photo.size(), limit)), imageresize::High);
         return result;
     });
 }
 
 bool PhotoIntake::openFile(const QString& path) {
     return load(path, [path](int limit) {
-        return platform::PhotoFile::readUpright(path, [limit](QSizeF upright) {
-            const QSizeF valid = validSize(upright, limit);
-            return QSize(int(std::ceil(valid.width())), int(std::ceil(valid.height())));
-        });
+        return platform::PhotoFile::readUpright(path, [limit](QSizeF upright) { return pixelSize(upright, limit); });
     });
 }
 

@@ -34,6 +34,9 @@ public:
     static int maxImageSize();
     // Halves both sides until the area is under the limit (the limit itself is not allowed).
     static QSizeF validSize(QSizeF size, int limit);
+    // The valid size in whole pixels: rounded up, unless that would reach the limit again (a 2001 x 1999 photo
+    // on the phone halves to 1000.5 x 999.5, which rounded up is over a million pixels).
+    static QSize pixelSize(QSizeF size, int limit);
     // How long a read may take before it is given up.
     static inline int timeoutMs = 30000;
 

@@ -29,6 +29,30 @@ QString PhotoAlbum::folder() {
     return QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) + QStringLiteral("/Grinsley");
 }
 
+namespace {
+// The mode a new file of the user's gets (0666 less the umask), read without changing the umask, which other
+// threads may be relying on meanwhile. A temporary file is made private; a photo in Pictures is not.
+QFileDevice::Permissions userFileMode() {
+    int umask = 022;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("Umask:"))
+                umask = line.mid(6).trimmed().toInt(nullptr, 8);
+    }
+    const int mode = 0666 & ~umask;
+    QFileDevice::Permissions permissions;
+    const std::pair<int, QFileDevice::Permission> bits[] = {
+        {0400, QFileDevice::ReadOwner}, {0200, QFileDevice::WriteOwner}, {0040, QFileDevice::ReadGroup},
+        {0020, QFileDevice::WriteGroup}, {0004, QFileDevice::ReadOther}, {0002, QFileDevice::WriteOther}};
+    for (const auto& [bit, permission] : bits)
+        if (mode & bit)
+            permissions |= permission;
+    return permissions | (permissions & QFileDevice::ReadOwner ? QFileDevice::ReadUser : QFileDevice::Permissions()) |
+           (permissions & QFileDevice::WriteOwner ? QFileDevice::WriteUser : QFileDevice::Permissions());
+}
+} // namespace
+
 std::variant<QString, ErrorRecord> PhotoAlbum::saveNow(const QImage& image) {
     const QString album = folder();
     if (!QDir().mkpath(album))
@@ -43,6 +67,7 @@ std::variant<QString, ErrorRecord> PhotoAlbum::saveNow(const QImage& image) {
     QTemporaryFile temporary(album + QStringLiteral("/.saving-XXXXXX.png"));
     if (!temporary.open() || temporary.write(png) != png.size() || !temporary.flush())
         return failure(3, QStringLiteral("The photo could not be written."), temporary.errorString());
+    temporary.setPermissions(userFileMode());
     const QString stamp = Clock::now().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"));
     for (int n = 1; n < 1000; ++n) {
         const QString name = n == 1 ? QStringLiteral("Grinsley %1.png").arg(stamp)

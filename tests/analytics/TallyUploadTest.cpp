@@ -47,6 +47,8 @@ struct Answer {
     Behaviour behaviour;
     bool success;
 };
+// Tests are listed by the case's name, not its bytes.
+void PrintTo(const Answer& c, std::ostream* os) { *os << c.name; }
 
 class CreationUploadAnswers : public TallyUploadTest, public ::testing::WithParamInterface<Answer> {};
 

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "AppTest.h"
+#include "app/PhotoIntake.h"
 #include "platform/ActivityIndicator.h"
 #include "platform/PhotoPicker.h"
 #include "platform/UserDefaults.h"
@@ -26,20 +27,27 @@ struct SizeCase {
     QSizeF photo;
     bool tablet;
     QSizeF expected;
+    QSize pixels; // in whole pixels, still under the limit
 };
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.name; }
 
 class ValidSize : public ::testing::TestWithParam<SizeCase> {};
 
 TEST_P(ValidSize, HalvesUntilUnderTheLimit) {
     const SizeCase& c = GetParam();
-    EXPECT_EQ(MoxelViewController::validSize(c.photo, c.tablet ? 2000000 : 1000000), c.expected) << c.name;
+    const int limit = c.tablet ? 2000000 : 1000000;
+    EXPECT_EQ(MoxelViewController::validSize(c.photo, limit), c.expected);
+    EXPECT_EQ(PhotoIntake::pixelSize(c.photo, limit), c.pixels);
+    EXPECT_LT(qint64(c.pixels.width()) * c.pixels.height(), limit);
 }
 
 INSTANTIATE_TEST_SUITE_P(Limits, ValidSize,
-                         ::testing::Values(SizeCase{"phoneTwoRounds", {2592, 1936}, false, {648, 484}},
-                                           SizeCase{"tabletOneRound", {2592, 1936}, true, {1296, 968}},
-                                           SizeCase{"limitItselfIsTooBig", {1000, 1000}, false, {500, 500}},
-                                           SizeCase{"smallStaysAsItIs", {640, 480}, false, {640, 480}}),
+                         ::testing::Values(SizeCase{"phoneTwoRounds", {2592, 1936}, false, {648, 484}, {648, 484}},
+                                           SizeCase{"tabletOneRound", {2592, 1936}, true, {1296, 968}, {1296, 968}},
+                                           SizeCase{"limitItselfIsTooBig", {1000, 1000}, false, {500, 500}, {500, 500}},
+                                           SizeCase{"smallStaysAsItIs", {640, 480}, false, {640, 480}, {640, 480}},
+                                           SizeCase{"roundingUpWouldExceed", {2001, 1999}, false, {1000.5, 999.5}, {1000, 999}},
+                                           SizeCase{"oddHalvesRoundUp", {2001, 1001}, true, {1000.5, 500.5}, {1001, 501}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 class PhotoIntakeTest : public grinsley::testing::AppTest {};

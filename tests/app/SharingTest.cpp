@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
@@ -63,7 +65,18 @@ TEST_F(SharingTest, PhoneSheetHasCloseAndCloseDoesNothing) {
     EXPECT_EQ(sheet->parentWidget(), editor) << "shown in the editor";
     grinsley::testing::renderToPng(app->window(), "share-sheet-phone");
 
+    QTest::mouseClick(editor->topToolbar()->widgetForAction(editor->organizeItem()), Qt::LeftButton);
+    const auto shown = [editor] {
+        int visible = 0;
+        for (platform::ActionSheet* s : editor->findChildren<platform::ActionSheet*>())
+            visible += s->isVisible();
+        return visible;
+    };
+    EXPECT_EQ(shown(), 1) << "Share again: one sheet, not two";
+    sheet = editor->currentActionSheet();
+    ASSERT_TRUE(sheet);
     QTest::mouseClick(button(sheet, "Close"), Qt::LeftButton);
+    EXPECT_EQ(shown(), 0);
     EXPECT_FALSE(editor->currentActionSheet());
     EXPECT_EQ(editor->drawView()->currentImage().bitmap(), before);
     EXPECT_TRUE(albumFiles().isEmpty());
@@ -129,9 +142,15 @@ TEST_F(SharingTest, SavePhotoWritesANewFileEachTime) {
     const QStringList files = albumFiles();
     EXPECT_EQ(files, QStringList({"Grinsley 2026-01-01 12.00.00 (2).png", "Grinsley 2026-01-01 12.00.00.png"}))
         << "readable, time-based names; the second save keeps the first";
+    const mode_t umask = ::umask(0);
+    ::umask(umask);
     for (const QString& file : files) {
-        const QImage saved(platform::PhotoAlbum::folder() + "/" + file);
+        const QString path = platform::PhotoAlbum::folder() + "/" + file;
+        const QImage saved(path);
         EXPECT_EQ(saved.convertToFormat(expected.format()), expected);
+        struct stat info {};
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0666 & ~umask) << "the user's usual mode, like every other photo";
     }
     QTest::qWait(50);
     EXPECT_EQ(onlyAlert(), std::make_pair(QString(), QString())) << "success is silent";

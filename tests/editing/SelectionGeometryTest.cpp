@@ -23,6 +23,8 @@ struct HitCase {
     QPointF point;
     TouchAction expected;
 };
+// Tests are listed by the case's name, not its bytes.
+void PrintTo(const HitCase& c, std::ostream* os) { *os << c.name; }
 
 class HitOrder : public ::testing::TestWithParam<HitCase> {};
 

@@ -106,6 +106,8 @@ struct EdgeCase {
     QSizeF size;        // expected bounds afterwards
     QPointF centre;     // expected centre afterwards
 };
+// Tests are listed by the case's name, not its bytes.
+void PrintTo(const EdgeCase& c, std::ostream* os) { *os << c.name; }
 
 class ResizeEdge : public SelectionViewTest, public ::testing::WithParamInterface<EdgeCase> {};
 
