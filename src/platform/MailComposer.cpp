@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTextDocumentFragment>
+#include <QUuid>
 #include <QVBoxLayout>
 
 #include "platform/AtomicFile.h"
@@ -15,6 +17,11 @@
 namespace grinsley::platform {
 
 namespace {
+
+QString plainTextOf(const QString& html) {
+    QString text = QTextDocumentFragment::fromHtml(html).toPlainText();
+    return text.replace(QChar::LineSeparator, QLatin1Char('\n')).replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+}
 
 // The desktop's own way to open a prepared message in the user's mail program.
 class XdgEmailTransport final : public MailTransport {
@@ -35,9 +42,12 @@ public:
         QStringList arguments{QStringLiteral("--utf8")};
         if (!message.subject.isEmpty())
             arguments << QStringLiteral("--subject") << message.subject;
+        // xdg-email takes text: an HTML body goes as the text it stands for, not as its markup.
         if (!message.body.isEmpty())
-            arguments << QStringLiteral("--body") << message.body;
-        const QString folder = Directories::caches() + QStringLiteral("/mail");
+            arguments << QStringLiteral("--body") << (message.bodyIsHtml ? plainTextOf(message.body) : message.body);
+        // A folder of its own per message: a mail program may still be reading the last message's attachment.
+        const QString folder = Directories::caches() + QStringLiteral("/mail/") +
+                               QUuid::createUuid().toString(QUuid::WithoutBraces);
         QDir().mkpath(folder);
         for (const MailAttachment& attachment : message.attachments) {
             const QString path = folder + QLatin1Char('/') + attachment.fileName;

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QPushButton>
 #include <QToolBar>
@@ -216,4 +217,47 @@ TEST_F(SharingTest, EmailWithoutMailOrWithAFailure) {
     ASSERT_TRUE(QTest::qWaitFor([] { return !platform::AlertView::visibleAlerts().isEmpty(); }, 5000));
     EXPECT_EQ(onlyAlert().first, "Send Email");
     EXPECT_TRUE(QTest::qWaitFor([&] { return editor->modalViewController() == nullptr; }, 5000));
+}
+
+// Through the desktop's real hand-off (stand-ins for xdg-email and xdg-mime on the PATH): the body goes as the
+// text the HTML stands for, and each message's attachment is a file of its own that the next one leaves alone.
+TEST_F(SharingTest, TheDesktopHandOffGetsTextAndAFileForEachMessage) {
+    const QString bin = home() + "/bin";
+    ASSERT_TRUE(QDir().mkpath(bin));
+    const QString log = home() + "/xdg-email.log";
+    const auto script = [&](const QString& name, const QString& body) {
+        QFile file(bin + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(("#!/bin/sh\n" + body + "\n").toUtf8());
+        file.close();
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    };
+    script("xdg-mime", "echo mail.desktop");
+    script("xdg-email", "for a in \"$@\"; do printf '%s\\0' \"$a\"; done >> '" + log + "'; printf '\\n\\0' >> '" + log + "'");
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", (bin + ":").toLocal8Bit() + path);
+    MoxelViewController* editor = editorWithPhoto();
+    for (int message = 1; message <= 2; ++message) {
+        editor->emailButtonTouched();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return editor->modalViewController() == nullptr; }, 10000));
+    }
+    qputenv("PATH", path);
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> words = file.readAll().split('\0');
+    QStringList bodies, attachments;
+    for (qsizetype i = 0; i + 1 < words.size(); ++i) {
+        if (words[i] == "--body")
+            bodies << QString::fromUtf8(words[i + 1]);
+        if (words[i] == "--attach")
+            attachments << QString::fromUtf8(words[i + 1]);
+    }
+    ASSERT_EQ(bodies.size(), 2);
+    EXPECT_EQ(bodies[0], "\n\nCreated by Grinsley for iPhone / iPad / iPod") << "text, not markup";
+    ASSERT_EQ(attachments.size(), 2);
+    EXPECT_NE(attachments[0], attachments[1]);
+    for (const QString& attachment : attachments) {
+        EXPECT_EQ(QFileInfo(attachment).fileName(), "Grinsley.jpg");
+        EXPECT_FALSE(QImage(attachment).isNull()) << "still whole after the next message";
+    }
 }
