@@ -70,10 +70,11 @@ void MoxelViewController::displayLoadedImage(const platform::Image& photo) {
 void MoxelViewController::startActivityIndicator() { _busy->begin(); }
 void MoxelViewController::stopActivityIndicator() { _busy->end(); }
 
-// Half the canvas frame's size (its origin plays no part): the canvas as shown, at the current zoom.
+// The middle of the part of the canvas on screen, in the editor's coordinates. (Half the zoomed canvas frame's
+// size, as a phone had it, lands off screen once the canvas is zoomed in.)
 QPointF MoxelViewController::getViewCenter() const {
-    const QSizeF frame = _drawView->bounds().size() * _scrollView->zoomScale();
-    return {frame.width() / 2.0, frame.height() / 2.0};
+    const QWidget* viewport = _scrollView->viewport();
+    return QRectF(viewport->mapTo(this, QPoint(0, 0)), QSizeF(viewport->size())).center();
 }
 
 // ---------------------------------------------------------------------------------------------------------
