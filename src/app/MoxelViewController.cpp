@@ -209,7 +209,8 @@ void MoxelViewController::dismissPopoverViews(bool animated) {
 }
 
 void MoxelViewController::closeChildViewController(QObject* child) {
-    if (auto* picker = qobject_cast<ShapePickerViewController*>(child))
+    // A picker closed without a choice (0: cancelled) leaves the shape as it is.
+    if (auto* picker = qobject_cast<ShapePickerViewController*>(child); picker && picker->buttonNumPressed() != 0)
         _drawView->changeSelectionShape(picker->buttonNumPressed() == 2 ? RectangleShape : EllipseShape);
     if (platform::Device::isTablet()) {
         dismissPopoverViews(true);

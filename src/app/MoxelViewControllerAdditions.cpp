@@ -14,6 +14,7 @@
 #include "app/FaceCommands.h"
 #include "app/MainScrollView.h"
 #include "app/PhotoIntake.h"
+#include "app/ShapePickerViewController.h"
 #include "editing/DrawView.h"
 #include "platform/Device.h"
 #include "platform/PhotoPicker.h"
@@ -94,7 +95,7 @@ void MoxelViewController::keyReleaseEvent(QKeyEvent* event) {
 
 // ---------------------------------------------------------------------------------------------------------
 // Additions: the keys without an item of their own. The arrows nudge the selection (Shift: ten times as far);
-// Escape closes a sheet, a popover or the photo picker.
+// Escape closes a sheet, a popover, the photo picker or the shapes panel.
 
 void MoxelViewController::addKeyboardShortcuts() {
     const auto text = [](const QKeySequence& key) { return key.toString(QKeySequence::NativeText); };
@@ -125,6 +126,8 @@ void MoxelViewController::addKeyboardShortcuts() {
     command(QKeySequence::Cancel, [this] {
         dismissPopoverViews(true);
         closePhotoPicker(_picker);
+        if (auto* shapes = qobject_cast<ShapePickerViewController*>(_shapePicker.data()); shapes && shapes->isVisible())
+            shapes->cancel();
     });
 }
 

@@ -1,6 +1,7 @@
 #include "ShapePickerViewController.h"
 
 #include <QGraphicsOpacityEffect>
+#include <QMouseEvent>
 #include <QParallelAnimationGroup>
 #include <QPropertyAnimation>
 #include <QToolButton>
@@ -70,6 +71,13 @@ void ShapePickerViewController::pressed(int button) {
         return;
     _buttonNumPressed = button;
     closeView();
+}
+
+void ShapePickerViewController::cancel() { pressed(0); }
+
+void ShapePickerViewController::mousePressEvent(QMouseEvent* event) {
+    if (_imageListView && !_imageListView->geometry().contains(event->position().toPoint()))
+        cancel();
 }
 
 void ShapePickerViewController::closeView() {

@@ -38,12 +38,17 @@ public:
     void button1Touched();
     void button2Touched();
     void closeView();
+    // Closes the panel choosing nothing (Escape, a tap on the dimmed backdrop): the shape stays as it is.
+    void cancel();
     void viewMovedOffScreen();
     bool shouldAutorotateToInterfaceOrientation(platform::InterfaceOrientation) const override { return true; }
     void cleanupView();
 
     // The slide under way, if any (its name is slideIn or slideOut).
     QAbstractAnimation* currentSlide() const { return _slide; }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     void pressed(int button);

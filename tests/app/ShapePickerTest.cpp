@@ -4,6 +4,7 @@
 #include "AppTest.h"
 #include "app/ShapePickerViewController.h"
 #include "editing/SelectionRectangle.h"
+#include "editing/SelectionShape.h"
 #include "platform/Popover.h"
 #include "support/Render.h"
 
@@ -66,6 +67,25 @@ TEST_F(ShapePickerTest, PhonePanelSlidesInAndOut) {
     QTest::mouseClick(guard->button1(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !guard; }, 3000));
     EXPECT_FALSE(isRectangle(editor));
+}
+
+// The phone's panel can be closed without a choice, by Escape or a tap on the dimmed backdrop: the shape stays.
+TEST_F(ShapePickerTest, PhonePanelCancelsByEscapeAndTheBackdrop) {
+    MoxelViewController* editor = editorWithPhoto(platform::Idiom::Phone);
+    editor->drawView()->changeSelectionShape(RectangleShape);
+    for (const bool escape : {true, false}) {
+        SCOPED_TRACE(escape ? "Escape" : "backdrop");
+        editor->shapesButtonTouched();
+        QPointer<ShapePickerViewController> shapes = picker(editor);
+        ASSERT_TRUE(shapes);
+        waitForSlide(shapes);
+        if (escape)
+            QTest::keyClick(editor->window(), Qt::Key_Escape);
+        else
+            QTest::mouseClick(shapes, Qt::LeftButton, {}, QPoint(shapes->width() / 2, 10));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !shapes; }, 3000)) << "closed";
+        EXPECT_TRUE(isRectangle(editor)) << "nothing chosen: the shape stays";
+    }
 }
 
 TEST_F(ShapePickerTest, PhoneLandscapeCoversTheEditor) {
