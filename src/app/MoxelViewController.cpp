@@ -265,7 +265,7 @@ void MoxelViewController::viewWillAppear(bool) {
 }
 
 void MoxelViewController::viewDidAppear(bool) {
-    if (!hasCurrentImage())
+    if (!hasCurrentImage() && !_isLoadingImage)
         displayTextBubble();
 }
 

@@ -33,8 +33,8 @@ void MoxelViewController::openButtonTouched() {
     picker->didFinishPickingFile = [self = QPointer<MoxelViewController>(this)](platform::PhotoPicker* from, const QString& path) {
         if (!self)
             return;
+        self->openPhotoFile(path); // loading first: the editor that shows again is waiting for a photo
         self->closePhotoPicker(from);
-        self->openPhotoFile(path);
     };
     picker->didCancel = [this](platform::PhotoPicker* from) { closePhotoPicker(from); };
     _picker = picker;

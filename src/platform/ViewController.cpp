@@ -38,6 +38,11 @@ void ViewController::dismissModalViewController(bool animated) {
     modal->viewWillDisappear(animated);
     modal->hide();
     modal->deleteLater();
+    // The presenter shows again, and is told so, as it was told when it first appeared.
+    if (isVisible()) {
+        viewWillAppear(animated);
+        viewDidAppear(animated);
+    }
 }
 
 // A turn of the device is a change of the window's shape between portrait and landscape. A screen that

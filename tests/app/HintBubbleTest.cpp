@@ -132,3 +132,27 @@ TEST_F(HintBubbleTest, TabletHintIsAButtonlessSheetAtOpen) {
     QCoreApplication::processEvents();
     EXPECT_FALSE(editor->currentActionSheet());
 }
+
+// Back from the phone's full-screen photo picker without a photo, the editor shows its hint again; with a photo
+// on its way, it does not.
+TEST_F(HintBubbleTest, TheHintComesBackWhenThePickerIsCancelled) {
+    launch();
+    MoxelViewController* editor = start();
+    ASSERT_TRUE(editor->currentTextBubbleController());
+    editor->closeChildViewController(editor->currentTextBubbleController());
+    editor->openButtonTouched();
+    platform::PhotoPicker* picker = grinsley::testing::EditorProbe::photoPicker(editor);
+    ASSERT_TRUE(picker);
+    picker->didCancel(picker);
+    EXPECT_TRUE(editor->currentTextBubbleController()) << "cancelled: the hint again";
+
+    editor->closeChildViewController(editor->currentTextBubbleController());
+    editor->openButtonTouched();
+    picker = grinsley::testing::EditorProbe::photoPicker(editor);
+    ASSERT_TRUE(picker);
+    const QString photo = home() + "/picked.jpg";
+    ASSERT_TRUE(grinsley::testing::writeQuadrantJpeg(photo, {400, 300}));
+    picker->didFinishPickingFile(picker, photo);
+    EXPECT_FALSE(editor->currentTextBubbleController()) << "a photo is coming: no hint";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor->hasCurrentImage() && !editor->isLoadingImage(); }, 5000));
+}
