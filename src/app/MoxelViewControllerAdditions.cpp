@@ -15,6 +15,7 @@
 #include "app/MainScrollView.h"
 #include "app/PhotoIntake.h"
 #include "app/ShapePickerViewController.h"
+#include "app/TextBubbleViewController.h"
 #include "editing/DrawView.h"
 #include "platform/Device.h"
 #include "platform/PhotoPicker.h"
@@ -155,6 +156,8 @@ void MoxelViewController::layoutCanvas() {
         return;
     _drawView->setSize(size);
     _scene->setSceneRect(_drawView->bounds());
+    if (auto* hint = qobject_cast<TextBubbleViewController*>(_currentTextBubbleController.data()))
+        hint->setApplicationFrame(QSizeF(window()->size()));
     _drawView->updateView(topBarHeight(), bottomBarHeight());
 }
 

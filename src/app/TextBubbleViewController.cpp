@@ -20,6 +20,10 @@ public:
         setAcceptedMouseButtons(Qt::AllButtons);
     }
     QRectF boundingRect() const override { return {QPointF(0, 0), _size}; }
+    void setSize(QSizeF size) {
+        prepareGeometryChange();
+        _size = size;
+    }
     void paint(QPainter*, const QStyleOptionGraphicsItem*, QWidget*) override {}
 
 protected:
@@ -54,6 +58,11 @@ TextBubbleViewController::TextBubbleViewController(QObject* parent) : QObject(pa
 TextBubbleViewController::~TextBubbleViewController() {
     delete _root.data(); // takes the bubble and the label with it
     cleanupView();
+}
+
+void TextBubbleViewController::setApplicationFrame(QSizeF applicationFrame) {
+    if (_root)
+        static_cast<TapRoot*>(_root.data())->setSize(applicationFrame);
 }
 
 void TextBubbleViewController::setText(const QString& text) {

@@ -31,6 +31,8 @@ public:
 
     // Builds the views (once) covering an area of the given size, and puts them on the parent item.
     void loadView(QSizeF applicationFrame, QGraphicsItem* parentItem);
+    // The window changed size: the area that takes the taps follows it.
+    void setApplicationFrame(QSizeF applicationFrame);
     QGraphicsObject* view() const { return _root; }
     TextBubbleView* bubbleView() const { return _bubble; }
     QGraphicsTextItem* textLabel() const { return _textLabel; }

@@ -92,6 +92,19 @@ TEST_F(HintBubbleTest, ATapAnywhereClosesTheHintAndNothingElse) {
     EXPECT_FALSE(bubble(editor));
 }
 
+// A window made wider: a tap on the new part of the canvas still only closes the hint.
+TEST_F(HintBubbleTest, TheHintsTapAreaFollowsTheWindow) {
+    launch();
+    MoxelViewController* editor = start();
+    ASSERT_TRUE(bubble(editor));
+    app->window()->resize(app->window()->width() + 300, app->window()->height());
+    QCoreApplication::processEvents();
+    const QSizeF canvas = editor->drawView()->bounds().size();
+    ASSERT_GT(canvas.width(), 600);
+    tapCanvas(editor, QPointF(canvas.width() - 20, canvas.height() / 2));
+    EXPECT_FALSE(bubble(editor)) << "the new part of the window takes the tap";
+}
+
 TEST_F(HintBubbleTest, APhotoClosesTheHint) {
     launch();
     MoxelViewController* editor = start();
