@@ -94,6 +94,12 @@ void ActionSheet::dismissWithClickedButtonIndex(int index, bool) {
     close();
 }
 
+void ActionSheet::mousePressEvent(QMouseEvent* event) {
+    if (isWindow())
+        Popover::passPressToToolbar(this, event);
+    QFrame::mousePressEvent(event);
+}
+
 // A floating sheet closed by a tap outside reports a dismissal without a button.
 void ActionSheet::hideEvent(QHideEvent* event) {
     QFrame::hideEvent(event);

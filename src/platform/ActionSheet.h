@@ -36,6 +36,7 @@ public:
 
 protected:
     void hideEvent(QHideEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     QString _title;

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 
+#include <QApplication>
+#include <QMouseEvent>
 #include <QScreen>
+#include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace grinsley::platform {
@@ -37,6 +41,21 @@ void Popover::presentPopoverFromWidget(QWidget* anchor, bool) {
 void Popover::dismissPopoverAnimated(bool) {
     _dismissedByCode = true;
     hide();
+}
+
+void Popover::passPressToToolbar(QWidget* floating, QMouseEvent* event) {
+    if (floating->rect().contains(event->position().toPoint()))
+        return;
+    auto* button = qobject_cast<QToolButton*>(QApplication::widgetAt(event->globalPosition().toPoint()));
+    if (!button || !qobject_cast<QToolBar*>(button->parentWidget()) || button->window() == floating)
+        return;
+    // After the frame has closed, so that the button's command finds no frame open.
+    QMetaObject::invokeMethod(button, &QToolButton::click, Qt::QueuedConnection);
+}
+
+void Popover::mousePressEvent(QMouseEvent* event) {
+    passPressToToolbar(this, event);
+    QFrame::mousePressEvent(event);
 }
 
 void Popover::hideEvent(QHideEvent* event) {

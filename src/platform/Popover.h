@@ -5,6 +5,8 @@
 #include <QFrame>
 #include <QPointer>
 
+class QMouseEvent;
+
 namespace grinsley::platform {
 
 // A tablet's popover: a screen shown in a small floating frame pointing at the control that opened it.
@@ -23,9 +25,14 @@ public:
     // Puts a floating widget under the anchor, centred on it, moved along only as far as keeps it inside the
     // anchor's window.
     static void placeUnder(QWidget* floating, QWidget* anchor);
+    // A press outside a floating frame closes it (Qt's popups eat that press); when the press was on a toolbar's
+    // button, the button is pressed too, as a tap on a phone's toolbar reaches the toolbar. Call it from the
+    // frame's mousePressEvent before anything else.
+    static void passPressToToolbar(QWidget* floating, QMouseEvent* event);
 
 protected:
     void hideEvent(QHideEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     QPointer<QWidget> _content;

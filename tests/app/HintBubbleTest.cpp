@@ -4,6 +4,7 @@
 
 #include "AppTest.h"
 #include "app/MainScrollView.h"
+#include "app/ShapePickerViewController.h"
 #include "app/TextBubbleView.h"
 #include "app/TextBubbleViewController.h"
 #include "platform/ActionSheet.h"
@@ -168,4 +169,31 @@ TEST_F(HintBubbleTest, TheHintComesBackWhenThePickerIsCancelled) {
     picker->didFinishPickingFile(picker, photo);
     EXPECT_FALSE(editor->currentTextBubbleController()) << "a photo is coming: no hint";
     ASSERT_TRUE(QTest::qWaitFor([&] { return editor->hasCurrentImage() && !editor->isLoadingImage(); }, 5000));
+}
+
+// Tablet: a tap on a toolbar button while a sheet or popover floats closes it and reaches the button too: Open
+// over the hint opens the picker, Shapes over the picker opens the shapes. Taps go through the window, as a
+// pointer's do, so Qt's popups see them first.
+TEST_F(HintBubbleTest, TabletToolbarTapsReachTheToolbarThroughAPopover) {
+    launch(platform::Idiom::Tablet);
+    MoxelViewController* editor = start();
+    ASSERT_TRUE(editor->currentActionSheet()) << "the hint at Open";
+    QWindow* window = app->window()->windowHandle();
+    const auto tap = [&](QAction* item) {
+        QWidget* button = editor->topToolbar()->widgetForAction(item);
+        const QPoint at = button->mapTo(app->window(), button->rect().center());
+        QTest::mousePress(window, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(window, Qt::LeftButton, {}, at);
+        QCoreApplication::processEvents();
+    };
+    tap(editor->openItem());
+    EXPECT_FALSE(editor->currentActionSheet()) << "the hint closed";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return grinsley::testing::EditorProbe::photoPicker(editor) != nullptr; }, 2000))
+        << "and the picker opened";
+    tap(editor->shapesItem());
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return editor->currentPopoverController() &&
+               qobject_cast<ShapePickerViewController*>(editor->currentPopoverController()->contentViewController());
+    }, 2000)) << "the shapes in place of the picker";
+    editor->dismissPopoverViews(false);
 }
