@@ -6,6 +6,7 @@
 #include <QGraphicsView>
 #include <QMenu>
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/Theme.h"
@@ -31,6 +32,12 @@ EditMenu::EditMenu() {
     _copy = _menu->addAction(tr("Copy"), this, [this] { perform(EditAction::Copy); });
     _paste = _menu->addAction(tr("Paste"), this, [this] { perform(EditAction::Paste); });
     _delete = _menu->addAction(tr("Delete"), this, [this] { perform(EditAction::Delete); });
+    // Their keys shown as the program's own items show theirs (the keys act only while the menu is open).
+    for (const auto& [action, key] : {std::pair{_copy, QKeySequence(QKeySequence::Copy)}, std::pair{_paste, QKeySequence(QKeySequence::Paste)},
+                                      std::pair{_delete, QKeySequence(QKeySequence::Delete)}}) {
+        action->setShortcut(key);
+        action->setShortcutVisibleInContextMenu(true);
+    }
 }
 
 EditMenu::~EditMenu() { delete _menu; }
@@ -67,7 +74,13 @@ void EditMenu::setMenuVisible(bool visible, bool /*animated*/) {
         _shownItems.append(item);
     }
     const QPointF scenePoint = _item->mapToScene(_rect.center());
-    const QPoint global = view->viewport()->mapToGlobal(view->mapFromScene(scenePoint));
+    QPoint global = view->viewport()->mapToGlobal(view->mapFromScene(scenePoint));
+    // Inside the window: a phone's window is narrow, and a menu past its edge is half out of reach.
+    const QWidget* window = view->window();
+    const QRect inside(window->mapToGlobal(QPoint(0, 0)), window->size());
+    const QSize size = _menu->sizeHint();
+    global.setX(std::clamp(global.x(), inside.left(), std::max(inside.left(), inside.right() + 1 - size.width())));
+    global.setY(std::clamp(global.y(), inside.top(), std::max(inside.top(), inside.bottom() + 1 - size.height())));
     _menu->popup(global);
     emit menuShown();
 }

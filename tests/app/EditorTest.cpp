@@ -397,6 +397,24 @@ TEST_F(EditorTest, TheHoldMenuAfterAPhotoArrivesOverTheManual) {
     QTest::keyClick(menu.menu(), Qt::Key_Escape);
 }
 
+// The hold menu stays inside the phone's window wherever the hold is, and shows the keys of its items.
+TEST_F(EditorTest, TheHoldMenuStaysInsideTheWindow) {
+    launch();
+    MoxelViewController* editor = withPhoto(start());
+    SelectionView* overlay = editor->drawView()->selectionView();
+    overlay->setCenter({editor->drawView()->bounds().width() - 10, editor->drawView()->bounds().height() - 10});
+    platform::EditMenu& menu = platform::EditMenu::shared();
+    menu.setTargetRect(QRectF(overlay->bounds().bottomRight(), QSizeF()), overlay, overlay);
+    menu.setMenuVisible(true, false);
+    ASSERT_TRUE(menu.isMenuVisible());
+    const QRect window(app->window()->mapToGlobal(QPoint(0, 0)), app->window()->size());
+    EXPECT_TRUE(window.contains(menu.menu()->geometry())) << "inside the window";
+    EXPECT_EQ(menu.action(EditAction::Copy)->shortcut(), QKeySequence(QKeySequence::Copy));
+    EXPECT_EQ(menu.action(EditAction::Delete)->shortcut(), QKeySequence(QKeySequence::Delete));
+    grinsley::testing::renderScreenToPng(app->window(), "hold-menu-at-the-edge-phone");
+    menu.setMenuVisible(false, false);
+}
+
 // Alerts, the share sheet and the edit menu in the application's own dark look, on both layouts; rendered for
 // people to look at.
 TEST_F(EditorTest, AlertsSheetsAndTheMenuLookLikeTheApplications) {
