@@ -4,6 +4,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -46,6 +49,28 @@ void AlertView::show() {
             clicked(-1);
     });
     box->open(); // never exec(): the event loop goes on
+    fitInto(box, box->parentWidget() ? box->parentWidget()->window() : nullptr);
+}
+
+// Qt sizes a message box for a desktop screen; over a narrow window it would stick out on both sides. There it
+// takes the window's width less a margin, wraps its text and stacks its buttons.
+void AlertView::fitInto(QMessageBox* box, QWidget* window) {
+    constexpr int margin = 12;
+    if (!window || box->width() <= window->width() - 2 * margin)
+        return;
+    const int width = window->width() - 2 * margin;
+    if (auto* buttons = box->findChild<QDialogButtonBox*>())
+        buttons->setOrientation(Qt::Vertical), buttons->setCenterButtons(true);
+    for (QLabel* label : box->findChildren<QLabel*>())
+        label->setWordWrap(true);
+    box->setMinimumSize(0, 0);
+    box->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    box->layout()->activate();
+    const int height = box->layout()->hasHeightForWidth() ? box->layout()->totalHeightForWidth(width)
+                                                            : box->layout()->totalSizeHint().height();
+    box->setFixedSize(width, std::min(height, window->height() - 2 * margin));
+    const QPoint centre = window->mapToGlobal(window->rect().center());
+    box->move(centre - QPoint(box->width() / 2, box->height() / 2));
 }
 
 QList<QMessageBox*> AlertView::visibleAlerts() {

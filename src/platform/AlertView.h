@@ -8,6 +8,7 @@
 #include <QStringList>
 
 class QMessageBox;
+class QWidget;
 
 namespace grinsley::platform {
 
@@ -26,6 +27,8 @@ public:
     static QList<QMessageBox*> visibleAlerts();
 
 private:
+    static void fitInto(QMessageBox* box, QWidget* window);
+
     QString _title;
     QString _message;
     QString _cancelButton;

@@ -308,6 +308,8 @@ TEST_F(RatingPromptTest, RendersTheAlertOverBothLayouts) {
         launch();
         const auto boxes = platform::AlertView::visibleAlerts();
         ASSERT_EQ(boxes.size(), 1);
+        const QRect inside(window.mapToGlobal(QPoint(0, 0)), window.size());
+        EXPECT_TRUE(inside.contains(boxes.first()->frameGeometry())) << "the alert fits the window";
         QImage picture = window.grab().toImage();
         QPainter painter(&picture);
         const QPixmap alert = boxes.first()->grab();
