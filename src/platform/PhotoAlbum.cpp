@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -56,7 +57,9 @@ QFileDevice::Permissions userFileMode() {
 std::variant<QString, ErrorRecord> PhotoAlbum::saveNow(const QImage& image) {
     const QString album = folder();
     if (!QDir().mkpath(album))
-        return failure(1, QStringLiteral("The album folder could not be made."), album);
+        return failure(1, QStringLiteral("The album folder could not be made."),
+                       QFileInfo(album).exists() ? QStringLiteral("Something that is not a folder has its name.")
+                                                 : QStringLiteral("Its parent folder cannot be written to."));
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);

@@ -168,8 +168,9 @@ TEST_F(SharingTest, AFailedSaveSaysSoAndWhy) {
     ASSERT_TRUE(QTest::qWaitFor([] { return !platform::AlertView::visibleAlerts().isEmpty(); }, 5000));
     const auto [title, message] = onlyAlert();
     EXPECT_EQ(title, "Photo Not Saved");
-    EXPECT_TRUE(message.contains(platform::PhotoAlbum::folder())) << message.toStdString();
+    EXPECT_EQ(message.count(platform::PhotoAlbum::folder()), 1) << "names the folder, once: " << message.toStdString();
     EXPECT_TRUE(message.contains("could not be made")) << message.toStdString();
+    EXPECT_TRUE(message.contains("not a folder")) << message.toStdString();
 }
 
 TEST_F(SharingTest, EmailPhotoAttachesTheFullQualityJpeg) {
