@@ -190,6 +190,7 @@ TEST_F(HintBubbleTest, TabletToolbarTapsReachTheToolbarThroughAPopover) {
     EXPECT_FALSE(editor->currentActionSheet()) << "the hint closed";
     ASSERT_TRUE(QTest::qWaitFor([&] { return grinsley::testing::EditorProbe::photoPicker(editor) != nullptr; }, 2000))
         << "and the picker opened";
+    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000)) << "in its popover";
     tap(editor->shapesItem());
     ASSERT_TRUE(QTest::qWaitFor([&] {
         return editor->currentPopoverController() &&
