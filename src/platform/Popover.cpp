@@ -46,11 +46,22 @@ void Popover::dismissPopoverAnimated(bool) {
 void Popover::passPressToToolbar(QWidget* floating, QMouseEvent* event) {
     if (floating->rect().contains(event->position().toPoint()))
         return;
-    auto* button = qobject_cast<QToolButton*>(QApplication::widgetAt(event->globalPosition().toPoint()));
-    if (!button || !qobject_cast<QToolBar*>(button->parentWidget()) || button->window() == floating)
-        return;
-    // After the frame has closed, so that the button's command finds no frame open.
-    QMetaObject::invokeMethod(button, &QToolButton::click, Qt::QueuedConnection);
+    // Found by geometry among the windows' toolbars: asking the screen what is at a point fails where the
+    // window reaches past the screen.
+    const QPoint global = event->globalPosition().toPoint();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window == floating || !window->isVisible())
+            continue;
+        for (QToolBar* bar : window->findChildren<QToolBar*>()) {
+            for (QToolButton* button : bar->findChildren<QToolButton*>()) {
+                if (button->isVisible() && button->rect().contains(button->mapFromGlobal(global))) {
+                    // After the frame has closed, so that the button's command finds no frame open.
+                    QMetaObject::invokeMethod(button, &QToolButton::click, Qt::QueuedConnection);
+                    return;
+                }
+            }
+        }
+    }
 }
 
 void Popover::mousePressEvent(QMouseEvent* event) {
