@@ -77,9 +77,10 @@ void MoxelViewController::setUpCompareItem() {
     }
 }
 
+// The canvas knows whether there is anything to compare; the item's state follows it.
 void MoxelViewController::setComparing(bool comparing) {
     if (_drawView)
-        _drawView->setComparing(comparing && _compareItem->isEnabled());
+        _drawView->setComparing(comparing);
 }
 
 void MoxelViewController::keyPressEvent(QKeyEvent* event) {

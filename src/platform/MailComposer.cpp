@@ -1,7 +1,9 @@
 #include "MailComposer.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPointer>
 #include <QProcess>
@@ -46,8 +48,12 @@ public:
         if (!message.body.isEmpty())
             arguments << QStringLiteral("--body") << (message.bodyIsHtml ? plainTextOf(message.body) : message.body);
         // A folder of its own per message: a mail program may still be reading the last message's attachment.
-        const QString folder = Directories::caches() + QStringLiteral("/mail/") +
-                               QUuid::createUuid().toString(QUuid::WithoutBraces);
+        // Those of messages a day old are done with.
+        QDir mail(Directories::caches() + QStringLiteral("/mail"));
+        for (const QFileInfo& old : mail.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot))
+            if (old.lastModified().secsTo(QDateTime::currentDateTime()) > 24 * 3600)
+                QDir(old.filePath()).removeRecursively();
+        const QString folder = mail.filePath(QUuid::createUuid().toString(QUuid::WithoutBraces));
         QDir().mkpath(folder);
         for (const MailAttachment& attachment : message.attachments) {
             const QString path = folder + QLatin1Char('/') + attachment.fileName;

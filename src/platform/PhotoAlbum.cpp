@@ -49,8 +49,7 @@ QFileDevice::Permissions userFileMode() {
     for (const auto& [bit, permission] : bits)
         if (mode & bit)
             permissions |= permission;
-    return permissions | (permissions & QFileDevice::ReadOwner ? QFileDevice::ReadUser : QFileDevice::Permissions()) |
-           (permissions & QFileDevice::WriteOwner ? QFileDevice::WriteUser : QFileDevice::Permissions());
+    return permissions;
 }
 } // namespace
 

@@ -28,6 +28,16 @@ protected:
         return out;
     }
 
+    // The editor with the saved photo and piece, just after a Paste (Undo on).
+    MoxelViewController* savedEditorAfterPaste() {
+        saveStateWithPhotoAndPiece();
+        launch();
+        MoxelViewController* editor = start();
+        editor->pasteItem()->trigger();
+        EXPECT_TRUE(editor->undoItem()->isEnabled());
+        return editor;
+    }
+
     // The editor over a photo, its hint closed, ready for touches through the window.
     MoxelViewController* withPhoto(MoxelViewController* editor) {
         editor->drawView()->setCurrentImage(platform::Image(grinsley::testing::gradientPhoto({300, 300})));
@@ -113,11 +123,7 @@ TEST_F(EditorTest, PasteThenUndo) {
 // The items after a photo loads over a piece (the piece stays, nothing to undo), after an Undo that leaves no
 // piece, and after a Copy (which leaves Undo as it was).
 TEST_F(EditorTest, TheItemsAfterLoadingUndoAndCopy) {
-    saveStateWithPhotoAndPiece();
-    launch();
-    MoxelViewController* editor = start();
-    editor->pasteItem()->trigger();
-    ASSERT_TRUE(editor->undoItem()->isEnabled());
+    MoxelViewController* editor = savedEditorAfterPaste();
     editor->imagePickerControllerDidFinishPickingMedia(nullptr, platform::Bundle::imageNamed("Sample1", "jpg"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !editor->isLoadingImage(); }, 5000));
     EXPECT_EQ(enabled(editor), photoAndPiece) << "loaded over a piece";
@@ -155,11 +161,7 @@ TEST_F(EditorTest, CopyClearAndCropFollowThePiece) {
 }
 
 TEST_F(EditorTest, MemoryWarningAfterPasteDropsUndo) {
-    saveStateWithPhotoAndPiece();
-    launch();
-    MoxelViewController* editor = start();
-    editor->pasteItem()->trigger();
-    ASSERT_TRUE(editor->undoItem()->isEnabled());
+    MoxelViewController* editor = savedEditorAfterPaste();
     platform::Application::shared().receiveMemoryWarning(); // along the delegate chain
     EXPECT_FALSE(editor->undoItem()->isEnabled());
     EXPECT_TRUE(editor->drawView()->previousImage().isNull());
