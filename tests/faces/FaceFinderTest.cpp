@@ -7,6 +7,7 @@
 #include <QTransform>
 
 #include "faces/FaceFinder.h"
+#include "support/FaceSet.h"
 #include "support/TestPhotos.h"
 
 using namespace grinsley;
@@ -100,12 +101,22 @@ TEST(FaceFinderTest, ALargePhotoAnswersInItsOwnPixels) {
     EXPECT_LT(QLineF(search.faces[0].centre, faceCentre() * 3).length(), 12.0);
 }
 
+// Without the landmark model faces are still found (by the cascades, without landmarks) and the search says
+// which package is missing; without any model it says why nothing was found.
 TEST(FaceFinderTest, MissingModelsSayWhy) {
+    const QImage astronaut = samplePhotograph(QStringLiteral("astronaut.png"));
+    qputenv("GRINSLEY_FACE_LANDMARKS", "/nonexistent/landmarks.dat");
+    const faces::FaceSearch older = faces::findFaces(astronaut);
     qputenv("GRINSLEY_FACE_MODELS", "/nonexistent/models");
-    const faces::FaceSearch search = faces::findFaces(samplePhotograph(QStringLiteral("astronaut.png")));
+    const faces::FaceSearch none = faces::findFaces(astronaut);
     qunsetenv("GRINSLEY_FACE_MODELS");
-    EXPECT_TRUE(search.faces.empty());
-    EXPECT_TRUE(search.error.contains(QStringLiteral("/nonexistent/models"))) << search.error.toStdString();
+    qunsetenv("GRINSLEY_FACE_LANDMARKS");
+    ASSERT_EQ(older.faces.size(), 1u);
+    EXPECT_FALSE(older.faces[0].hasLandmarks());
+    EXPECT_TRUE(older.error.isEmpty());
+    EXPECT_TRUE(older.notice.contains(QStringLiteral("libdlib-data"))) << older.notice.toStdString();
+    EXPECT_TRUE(none.faces.empty());
+    EXPECT_TRUE(none.error.contains(QStringLiteral("/nonexistent/models"))) << none.error.toStdString();
 }
 // The bundled sample photo, which a new user tries first, has its two drawn faces found.
 TEST(FaceFinderTest, TheSamplesTwoFaces) {
@@ -138,4 +149,24 @@ TEST(FaceFinderTest, TheFacesASwapTakes) {
     EXPECT_FALSE(faces::swapPair({face(100, 100, 100), face(120, 110, 100)}, -1)) << "only overlapping faces";
     EXPECT_FALSE(faces::swapPair({face(100, 100, 100)}, 0));
     EXPECT_FALSE(faces::swapPair({}, -1));
+}
+
+// The hand-marked set of real photographs: most faces found, almost nothing else, nothing at all in the
+// photos without people, and faces turned 30 degrees in the picture found.
+TEST(FaceFinderTest, RealPhotographsOfPeople) {
+    FaceScore total;
+    for (const FacePhoto& photo : loadFaceSet()) {
+        std::vector<QRectF> boxes;
+        for (const faces::Face& face : faces::findFaces(photo.photo).faces)
+            boxes.push_back(face.box);
+        add(total, scoreFaceBoxes(photo, boxes));
+    }
+    ASSERT_GE(total.marked, 50);
+    EXPECT_GE(total.recall(), 0.90) << "missed: " << total.misses.join(QStringLiteral("; ")).toStdString();
+    EXPECT_GE(total.precision(), 0.95) << "not faces: " << total.falses.join(QStringLiteral("; ")).toStdString();
+    EXPECT_EQ(total.falseFacesWithoutPeople, 0);
+    EXPECT_GE(total.hitsTurned30, total.markedTurned30 - 1) << "of " << total.markedTurned30 << " turned 30 degrees";
+    std::printf("missed: %s\nnot faces: %s\n", qPrintable(total.misses.join(QStringLiteral("; "))), qPrintable(total.falses.join(QStringLiteral("; "))));
+    std::printf("recall %.2f (%d of %d), precision %.2f (%d found); turned 30 degrees: %d of %d\n", total.recall(),
+                total.hits, total.marked, total.precision(), total.found, total.hitsTurned30, total.markedTurned30);
 }
