@@ -1,9 +1,11 @@
 #include "FaceCommands.h"
 
+#include <QTransform>
 #include <QWidget>
 
 #include "analytics/TallyAPI.h"
 #include "editing/DrawView.h"
+#include "faces/FaceFitting.h"
 #include "platform/Notice.h"
 #include "platform/UserDefaults.h"
 
@@ -19,6 +21,7 @@ FaceCommands::FaceCommands(Editor editor, QObject* parent) : QObject(parent), _e
         if (_facesPhoto == plain)
             _facesPhoto = blended;
     });
+    connect(_editor.canvas, &DrawView::photoTapped, this, &FaceCommands::faceTapped);
 }
 
 void FaceCommands::restoreOptions() {
@@ -40,27 +43,101 @@ void FaceCommands::findFaces() {
             platform::Notice::show(_editor.view, tr("No face found in this photo."));
             return;
         }
-        _faceIndex = (_faceIndex + 1) % int(_faces.size());
-        _editor.canvas->placeSelection(regionOf(_faces[std::size_t(_faceIndex)]));
+        _partnerFor = -1;
+        showMarkers();
+        putSelectionOn((_faceIndex + 1) % int(_faces.size()));
     });
+}
+
+void FaceCommands::showMarkers() {
+    std::vector<QPolygonF> outlines;
+    for (const faces::Face& face : _faces) {
+        QPolygonF outline = faces::faceOutline(face);
+        if (outline.isEmpty()) // found without landmarks: its oval's box
+            outline = QTransform().translate(face.centre.x(), face.centre.y()).rotateRadians(face.angle)
+                          .map(QPolygonF(QRectF(QPointF(-face.size.width() / 2, -face.size.height() / 2), face.size)));
+        outlines.push_back(std::move(outline));
+    }
+    _editor.canvas->setFaceMarkers(std::move(outlines));
+}
+
+void FaceCommands::putSelectionOn(int face) {
+    _faceIndex = face;
+    _editor.canvas->placeSelection(regionOf(_faces[std::size_t(face)]));
+}
+
+int FaceCommands::faceUnderSelection() const {
+    const std::optional<QPointF> centre = _editor.canvas->selectionCenterInPhoto();
+    return centre ? faces::faceAt(_faces, *centre) : -1;
+}
+
+void FaceCommands::faceTapped(QPointF pixel) {
+    if (!canUseFaces() || _facesPhoto != _editor.canvas->currentImage().bitmap().cacheKey())
+        return;
+    const int face = faces::faceAt(_faces, pixel);
+    const int partnerFor = std::exchange(_partnerFor, -1);
+    if (face < 0)
+        return; // a tap beside the faces chooses nothing
+    if (partnerFor < 0 || face == partnerFor) {
+        putSelectionOn(face);
+        return;
+    }
+    if (faces::regionsOverlap(_faces[std::size_t(partnerFor)], _faces[std::size_t(face)])) {
+        platform::Notice::show(_editor.view, tr("These two faces overlap; choose a face apart from this one."));
+        return;
+    }
+    swap(std::size_t(partnerFor), std::size_t(face));
 }
 
 void FaceCommands::swapFaces() {
     if (!canUseFaces())
         return;
     withFaces([this] {
-        const auto pair = faces::swapPair(_faces, _faceIndex);
+        const int current = faceUnderSelection();
+        // More faces than a pair: the user says which goes with the one under the selection.
+        if (_faces.size() > 2 && current >= 0) {
+            _partnerFor = current;
+            _faceIndex = current;
+            showMarkers();
+            platform::Notice::show(_editor.view, tr("Tap the face to swap with this one."));
+            return;
+        }
+        const auto pair = faces::swapPair(_faces, current);
         if (!pair) {
             platform::Notice::show(_editor.view, _faces.empty()      ? tr("Swap Faces needs two faces; none was found in this photo.")
                                                  : _faces.size() < 2 ? tr("Swap Faces needs two faces; only one was found in this photo.")
                                                                      : tr("Swap Faces needs two faces apart; these overlap."));
             return;
         }
-        _editor.canvas->swapRegions(regionOf(_faces[pair->first]), regionOf(_faces[pair->second]));
-        // The faces are where they were: only their contents changed places.
+        swap(pair->first, pair->second);
+    });
+}
+
+void FaceCommands::swap(std::size_t a, std::size_t b) {
+    const faces::Face first = _faces[a], second = _faces[b];
+    if (!first.hasLandmarks() || !second.hasLandmarks()) {
+        // Found without landmarks: the turned, scaled exchange of their ovals.
+        _editor.canvas->swapRegions(regionOf(first), regionOf(second));
         _facesPhoto = _editor.canvas->currentImage().bitmap().cacheKey();
         _editor.edited();
-    });
+        return;
+    }
+    if (faces::posesDiffer(first, second))
+        platform::Notice::show(_editor.view, tr("These faces are turned differently; the swap may look unnatural."));
+    const QImage photo = _editor.canvas->currentImage().bitmap();
+    _fit.start([photo, first, second] { return faces::swapFaces(photo, first, second); },
+               [this, from = photo.cacheKey()](const QImage& swapped) {
+                   _editor.busyEnded();
+                   _editor.availabilityChanged();
+                   // A photo changed meanwhile (another photo, an Undo) is never overwritten.
+                   if (!_editor.canvas->applyEditedPhoto(swapped, from))
+                       return;
+                   // The faces are where they were: only their contents changed places.
+                   _facesPhoto = _editor.canvas->currentImage().bitmap().cacheKey();
+                   _editor.edited();
+               });
+    _editor.busyBegan();
+    _editor.availabilityChanged();
 }
 
 void FaceCommands::withFaces(std::function<void()> then) {
@@ -80,6 +157,8 @@ void FaceCommands::withFaces(std::function<void()> then) {
                           platform::Notice::show(_editor.view, found.error);
                           return;
                       }
+                      if (!found.notice.isEmpty() && !std::exchange(_noticeShown, true))
+                          platform::Notice::show(_editor.view, found.notice);
                       _faces = found.faces;
                       _facesPhoto = photo.cacheKey();
                       _faceIndex = -1;

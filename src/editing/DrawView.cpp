@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include <QLoggingCategory>
+#include <QGraphicsSceneMouseEvent>
+#include <QLineF>
 #include <QPainter>
 #include <QScopedValueRollback>
 #include <QTimer>
@@ -118,6 +120,7 @@ void DrawView::checkSelectionBounds() {
 
 void DrawView::setCurrentImage(Image image) {
     _image = std::move(image);
+    _faceMarkers.clear();
     computeScaleRatio();
     update();
     editCompleted();
@@ -241,6 +244,17 @@ void DrawView::swapRegions(const pieces::PhotoRegion& a, const pieces::PhotoRegi
     _previousSelectedImage = Image();
     _previousImage = _image;
     pasteAll({{pieceA, b}, {pieceB, a}});
+}
+
+bool DrawView::applyEditedPhoto(const QImage& result, qint64 from) {
+    if (!_selectionView || _image.isNull() || result.isNull() || _image.bitmap().cacheKey() != from)
+        return false;
+    _previousSelectedImage = Image();
+    _previousImage = _image;
+    _comparison = _image.bitmap();
+    emit comparisonChanged(true);
+    setCurrentImage(Image(result));
+    return true;
 }
 
 void DrawView::placeSelection(const pieces::PhotoRegion& region) {
@@ -404,6 +418,51 @@ void DrawView::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
     // The earlier photo has the same size: a paste never changes it.
     painter->drawImage(QRectF(imageOffset(), _image.size() / qreal(_scaleRatio)), _comparing ? _comparison : _image.bitmap());
+    if (_faceMarkers.empty() || _comparing)
+        return;
+    // Thin and light, with a dark edge, so that they show on any photo and hide no face.
+    painter->setRenderHint(QPainter::Antialiasing);
+    QFont font = painter->font();
+    font.setPixelSize(11);
+    painter->setFont(font);
+    for (std::size_t i = 0; i < _faceMarkers.size(); ++i) {
+        QPolygonF outline;
+        for (QPointF p : _faceMarkers[i])
+            outline << photoToCanvas(p);
+        for (const auto& [colour, width] : {std::pair(QColor(0, 0, 0, 110), 2.5), std::pair(QColor(255, 255, 255, 220), 1.0)}) {
+            painter->setPen(QPen(colour, width));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawPolygon(outline);
+        }
+        const QRectF box = outline.boundingRect();
+        const QRectF label(box.center().x() - 8, box.top() - 18, 16, 16);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(QColor(0, 0, 0, 150));
+        painter->drawEllipse(label);
+        painter->setPen(Qt::white);
+        painter->drawText(label, Qt::AlignCenter, QString::number(i + 1));
+    }
+}
+
+void DrawView::setFaceMarkers(std::vector<QPolygonF> outlines) {
+    _faceMarkers = std::move(outlines);
+    update();
+}
+
+void DrawView::mousePressEvent(QGraphicsSceneMouseEvent* event) {
+    // Without markers the canvas takes no press, so that the scroll view pans as ever.
+    if (_faceMarkers.empty() || event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    _pressedAt = event->pos();
+}
+
+void DrawView::mouseReleaseEvent(QGraphicsSceneMouseEvent* event) {
+    // A tap, not a drag: the finger stayed within a few points.
+    if (QLineF(_pressedAt, event->pos()).length() > 10 || _image.isNull())
+        return;
+    emit photoTapped((event->pos() - imageOffset()) * _scaleRatio);
 }
 
 } // namespace grinsley

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <QGraphicsObject>
+#include <QPolygonF>
 
 #include "editing/EditingStateWriter.h"
 #include "editing/PieceOperations.h"
@@ -77,6 +78,16 @@ public:
     // current shape and edge; one Undo takes it back. The floating piece is left alone.
     void swapRegions(const pieces::PhotoRegion& a, const pieces::PhotoRegion& b);
 
+    // Replaces the photo with the result of an edit worked out elsewhere (a face fitted on a worker), as one
+    // edit: one Undo takes it back, and Compare shows the photo before it. Refused (false) when the photo
+    // changed since the result's starting point `from` (by cache key).
+    bool applyEditedPhoto(const QImage& result, qint64 from);
+
+    // --- Face markers: thin outlines over the faces found (photo pixels), numbered, until the photo changes.
+    // While they show, a tap on the canvas outside the selection is reported as photoTapped.
+    void setFaceMarkers(std::vector<QPolygonF> outlines);
+    const std::vector<QPolygonF>& faceMarkers() const { return _faceMarkers; }
+
     // --- Compare: the photo as it was before the last Paste, Swap or face swap, shown while the user holds
     // Compare so that the result can be judged. None after a new photo or an Undo.
     bool hasComparison() const { return !_comparison.isNull(); }
@@ -125,11 +136,17 @@ public:
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
 signals:
+    // A tap on the photo (photo pixels) while face markers show.
+    void photoTapped(QPointF pixel);
     // A comparison photo came or went (see hasComparison).
     void comparisonChanged(bool available);
     // A blended result replaced the plain one it was worked out from (photos by their cache keys): what was
     // known of the plain photo's layout holds for the blended one.
     void blendedPhotoReplaced(qint64 plain, qint64 blended);
+
+protected:
+    void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
+    void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
 
 private:
     void editCompleted();
@@ -150,6 +167,8 @@ private:
     double _edgeSoftness = defaultEdgeSoftness;
     QImage _comparison; // the photo before the last paste of any kind
     bool _comparing = false;
+    std::vector<QPolygonF> _faceMarkers;
+    QPointF _pressedAt;
     platform::Image _previousImage;
     platform::Image _previousSelectedImage;
     float _bottomToolbarHeight = 0;

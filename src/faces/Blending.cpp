@@ -1,7 +1,8 @@
 #include "Blending.h"
 
 #include <opencv2/imgproc.hpp>
-#include <opencv2/photo.hpp>
+
+#include "faces/ColourMatch.h"
 
 namespace grinsley::faces {
 
@@ -37,13 +38,9 @@ QImage blendIn(const QImage& photo, const QImage& layer) {
     const QRect box = reachedBox(piece);
     if (box.isEmpty())
         return out;
-    // The work is done on the piece's box with a margin, padded so that the mask never touches an edge (the
-    // solver needs the photo all around the piece).
-    constexpr int pad = 3;
-    const QRect area = box.adjusted(-pad, -pad, pad, pad) & out.rect();
+    const QRect area = box;
     const QImage target = out.copy(area).convertToFormat(QImage::Format_RGB888);
-    // The source is the piece's own colour wherever it reaches (its soft edge undone), so that its gradients
-    // are the piece's and not the step from photo to piece.
+    // The source is the piece's own colour wherever it reaches (its soft edge undone).
     QImage source = target.copy();
     QImage reach(area.size(), QImage::Format_Grayscale8);
     for (int y = 0; y < area.height(); ++y) {
@@ -60,23 +57,24 @@ QImage blendIn(const QImage& photo, const QImage& layer) {
             colour[3 * x + 2] = uchar(qBlue(c));
         }
     }
-    cv::Mat dst, src, mask;
-    cv::copyMakeBorder(view(target, CV_8UC3), dst, pad, pad, pad, pad, cv::BORDER_REPLICATE);
-    cv::copyMakeBorder(view(source, CV_8UC3), src, pad, pad, pad, pad, cv::BORDER_REPLICATE);
-    cv::copyMakeBorder(view(reach, CV_8UC1), mask, pad, pad, pad, pad, cv::BORDER_CONSTANT, 0);
-    cv::threshold(mask, mask, 0, 255, cv::THRESH_BINARY);
-    // One pixel more, so that every pixel the piece reaches lies inside the solver's region.
-    cv::dilate(mask, mask, cv::Mat());
-    const cv::Rect m = cv::boundingRect(mask);
-    // The solver centres the mask's box on this point; this one leaves the piece where it is.
-    const cv::Point centre(m.x + m.width / 2, m.y + m.height / 2);
-    cv::Mat blended;
-    cv::seamlessClone(src, dst, mask, centre, blended, cv::NORMAL_CLONE);
+    // The piece's colour matched to the photo's where the piece lies, in Lab: tone, light and tint come from
+    // the photo it covers, detail from the piece, and nothing is tinted by what lies beyond it.
+    const cv::Mat covered = view(reach, CV_8UC1);
+    cv::Mat body, around;
+    cv::threshold(covered, body, 127, 255, cv::THRESH_BINARY);
+    cv::threshold(covered, around, 0, 255, cv::THRESH_BINARY);
+    cv::Mat blended, under;
+    cv::cvtColor(view(source, CV_8UC3), blended, cv::COLOR_RGB2BGR);
+    cv::cvtColor(view(target, CV_8UC3), under, cv::COLOR_RGB2BGR);
+    if (cv::countNonZero(body) == 0)
+        body = around;
+    matchColour(blended, body, under, around);
+    cv::cvtColor(blended, blended, cv::COLOR_BGR2RGB);
 
     // The blended piece over the photo with the piece's own opacity.
     for (int y = 0; y < area.height(); ++y) {
         const uchar* covered = reach.constScanLine(y);
-        const cv::Vec3b* colour = blended.ptr<cv::Vec3b>(y + pad) + pad;
+        const cv::Vec3b* colour = blended.ptr<cv::Vec3b>(y);
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(area.y() + y)) + area.x();
         for (int x = 0; x < area.width(); ++x) {
             const int a = covered[x];

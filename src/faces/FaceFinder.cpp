@@ -169,7 +169,34 @@ QPolygonF turnedBox(const Face& face) {
 double area(const Face& face) { return face.size.width() * face.size.height(); }
 } // namespace
 
-bool regionsOverlap(const Face& a, const Face& b) { return turnedBox(a).intersects(turnedBox(b)); }
+QPolygonF faceOutline(const Face& face) {
+    if (!face.hasLandmarks())
+        return {};
+    QPolygonF points;
+    for (std::size_t i = 0; i <= 26; ++i)
+        points << face.landmarks[i];
+    std::vector<cv::Point2f> cvPoints;
+    for (QPointF p : points)
+        cvPoints.emplace_back(float(p.x()), float(p.y()));
+    std::vector<cv::Point2f> hull;
+    cv::convexHull(cvPoints, hull);
+    QPolygonF outline;
+    for (const cv::Point2f& p : hull)
+        outline << QPointF(p.x, p.y);
+    return outline;
+}
+
+bool regionsOverlap(const Face& a, const Face& b) {
+    // Faces cheek to cheek touch at their outlines; what a fit lays down stays well inside them.
+    const auto core = [](const Face& face) {
+        const QPolygonF outline = faceOutline(face);
+        const QPointF middle = outline.boundingRect().center();
+        return QTransform().translate(middle.x(), middle.y()).scale(0.85, 0.85).translate(-middle.x(), -middle.y()).map(outline);
+    };
+    if (a.hasLandmarks() && b.hasLandmarks())
+        return core(a).intersects(core(b));
+    return turnedBox(a).intersects(turnedBox(b));
+}
 
 int faceAt(const std::vector<Face>& faces, QPointF pixel) {
     int best = -1;

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QPointF>
+#include <QPolygonF>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -39,7 +40,11 @@ struct FaceSearch {
 // Safe to call from any thread; calls are served one at a time. The models are read at the first call.
 FaceSearch findFaces(const QImage& photo);
 
-// Whether two faces' regions (their turned boxes) overlap: such a pair is never swapped.
+// The outline of a face's jaw and brows (their convex hull), where a fitted face can reach; empty without
+// landmarks.
+QPolygonF faceOutline(const Face& face);
+// Whether two faces' regions overlap (their outlines; without landmarks their turned boxes): such a pair is
+// never swapped.
 bool regionsOverlap(const Face& a, const Face& b);
 // The two faces Swap Faces exchanges: the face the selection is on (`current`, -1 for none) with the largest
 // other face it does not overlap; without one, the two largest faces that do not overlap. None when no such pair
