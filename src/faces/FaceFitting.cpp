@@ -114,6 +114,24 @@ cv::Mat featheredMask(const Face& face, const QRect& area) {
     return mask;
 }
 
+// Light that changes across a face (a lamp to one side, a shadow) is matched too: the fitted face is scaled by
+// the ratio of the target's blurred tone to its own, so that at the mask's edge it has the tone of the skin it
+// fades into. Where the fitted face does not reach, the target stands in, so the blur sees no foreign pixels.
+void correctLight(cv::Mat& fitted, const cv::Mat& target, const cv::Mat& reached, double sigma) {
+    cv::Mat own = target.clone();
+    fitted.copyTo(own, reached);
+    cv::Mat ownBlur, targetBlur;
+    own.convertTo(ownBlur, CV_32FC3);
+    target.convertTo(targetBlur, CV_32FC3);
+    cv::GaussianBlur(ownBlur, ownBlur, cv::Size(0, 0), sigma);
+    cv::GaussianBlur(targetBlur, targetBlur, cv::Size(0, 0), sigma);
+    cv::Mat ratio = targetBlur / cv::max(ownBlur, 1.0);
+    cv::Mat corrected;
+    fitted.convertTo(corrected, CV_32FC3);
+    corrected = corrected.mul(cv::min(ratio, 4.0));
+    corrected.convertTo(fitted, CV_8UC3);
+}
+
 // Fits `source` onto `target`, reading the target's pixels from `photo` and writing the result into `into`.
 void fitInto(QImage& into, const QImage& photo, const Face& target, const QImage& from, const Face& source, QRect& changed) {
     const QRect area = areaAround(target, photo.size());
@@ -135,6 +153,7 @@ void fitInto(QImage& into, const QImage& photo, const Face& target, const QImage
     // The colours are compared where the mask is whole and the warp reached.
     cv::Mat core = alpha > 200 & mapX >= 0;
     matchColour(warped, core, here, core);
+    correctLight(warped, here, alpha > 0 & mapX >= 0, faceWidth(target) / 12);
 
     QImage out = into.copy(area).convertToFormat(QImage::Format_RGB32);
     for (int y = 0; y < area.height(); ++y) {
