@@ -95,7 +95,8 @@ TEST_F(FacesCommandsTest, NoFaceGivesANoticeAndChangesNothing) {
     EXPECT_FALSE(editor->undoItem()->isEnabled());
 }
 
-// Swap Faces (by its key) exchanges the two faces in one edit; one Undo takes it back.
+// Swap Faces (by its key) fits each of the two faces onto the other in one edit: the features change places, the
+// tone stays each face's own; one Undo takes it back.
 TEST_F(FacesCommandsTest, SwapFacesIsOneUndoStep) {
     const QImage photo = twoFacePhoto();
     MoxelViewController* editor = editorWith(photo);
@@ -104,10 +105,19 @@ TEST_F(FacesCommandsTest, SwapFacesIsOneUndoStep) {
     ASSERT_EQ(editor->faceCommands()->foundFaces().size(), 2u);
     const QImage swapped = editor->drawView()->currentImage().bitmap();
     const QPoint leftFace = editor->faceCommands()->foundFaces()[0].centre.toPoint(), rightFace = editor->faceCommands()->foundFaces()[1].centre.toPoint();
-    // The darker face now sits on the left, the lighter on the right.
-    const auto luminance = [](QRgb c) { return qGray(c); };
-    EXPECT_LT(luminance(swapped.pixel(leftFace)), luminance(photo.pixel(leftFace)) - 20);
-    EXPECT_GT(luminance(swapped.pixel(rightFace)), luminance(photo.pixel(rightFace)) + 20);
+    const auto around = [](const QImage& image, QPoint centre, auto measure) {
+        double sum = 0;
+        for (int y = -12; y <= 12; ++y)
+            for (int x = -12; x <= 12; ++x)
+                sum += measure(image.pixel(centre + QPoint(x, y)), centre + QPoint(x, y));
+        return sum / 625;
+    };
+    const auto tone = [](QRgb c, QPoint) { return double(qGray(c)); };
+    for (QPoint face : {leftFace, rightFace}) {
+        const double changed = around(swapped, face, [&photo](QRgb c, QPoint p) { return double(std::abs(qGray(c) - qGray(photo.pixel(p)))); });
+        EXPECT_GT(changed, 8.0) << "the features moved";
+        EXPECT_NEAR(around(swapped, face, tone), around(photo, face, tone), 12.0) << "the tone stayed";
+    }
     EXPECT_EQ(swapped.pixel(500, 20), photo.convertToFormat(swapped.format()).pixel(500, 20));
     EXPECT_TRUE(editor->undoItem()->isEnabled());
     QTest::mouseClick(editor->bottomToolbar()->widgetForAction(editor->undoItem()), Qt::LeftButton);
@@ -231,4 +241,38 @@ TEST_F(FacesCommandsTest, RendersAFaceSwap) {
     EXPECT_FALSE(editor->faceCommands()->isFindingFaces()) << "the blended photo keeps the faces found";
     editor->drawView()->currentImage().bitmap().save(outputFolder() + QStringLiteral("/face-swap-blended.png"));
     renderScreenToPng(editor->window(), QStringLiteral("face-swap-blended-tablet"));
+}
+
+// Three people: Faces marks all three; with the selection on one, Swap Faces asks for the partner, and a tap
+// on another face (through the window) swaps those two and leaves the third as it was.
+TEST_F(FacesCommandsTest, ATapChoosesTheFaceToSwapWith) {
+    const QImage photo = facePhotograph(QStringLiteral("qt-logo.jpg"));
+    MoxelViewController* editor = editorWith(photo);
+    press(editor, editor->findFacesItem());
+    ASSERT_TRUE(searchEnds(editor));
+    const std::vector<faces::Face> found = editor->faceCommands()->foundFaces();
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(editor->drawView()->faceMarkers().size(), 3u);
+    EXPECT_EQ(editor->faceCommands()->currentFaceIndex(), 0);
+    renderScreenToPng(editor->window(), QStringLiteral("face-markers-phone"));
+
+    press(editor, editor->swapFacesItem());
+    EXPECT_EQ(editor->faceCommands()->choosingPartnerFor(), 0);
+    EXPECT_EQ(noticeText(editor), QStringLiteral("Tap the face to swap with this one."));
+    EXPECT_EQ(editor->drawView()->currentImage().bitmap(), photo) << "nothing swapped before the tap";
+    // A tap on the third face, as a finger gives it: through the window to the canvas.
+    MainScrollView* scroll = editor->scrollView();
+    const QPointF canvasPoint = editor->drawView()->photoToCanvas(found[2].landmarks[33]);
+    const QPoint at = scroll->viewport()->mapTo(editor->window(), scroll->mapFromScene(editor->drawView()->mapToScene(canvasPoint)));
+    QTest::mouseClick(editor->window()->windowHandle(), Qt::LeftButton, {}, at);
+    ASSERT_TRUE(searchEnds(editor));
+    const QImage swapped = editor->drawView()->currentImage().bitmap();
+    const auto changedAt = [&](const faces::Face& face) { return swapped.pixel(face.landmarks[33].toPoint()) != photo.pixel(face.landmarks[33].toPoint()); };
+    EXPECT_TRUE(changedAt(found[0]));
+    EXPECT_FALSE(changedAt(found[1])) << "the face not chosen stays";
+    EXPECT_TRUE(changedAt(found[2]));
+    EXPECT_EQ(editor->faceCommands()->choosingPartnerFor(), -1);
+    renderScreenToPng(editor->window(), QStringLiteral("face-swap-chosen-phone"));
+    QTest::mouseClick(editor->bottomToolbar()->widgetForAction(editor->undoItem()), Qt::LeftButton);
+    EXPECT_EQ(editor->drawView()->currentImage().bitmap(), photo);
 }

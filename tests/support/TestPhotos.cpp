@@ -123,6 +123,8 @@ int channelDistance(QRgb a, QRgb b) {
 
 namespace grinsley::testing {
 
+QImage facePhotograph(const QString& name) { return samplePhotograph(QStringLiteral("faces/") + name); }
+
 QImage samplePhotograph(const QString& name) {
     const QString path = QStringLiteral(GRINSLEY_TEST_PHOTOS "/") + name;
     QImage photo(path);

@@ -33,6 +33,8 @@ namespace grinsley::testing {
 // A photograph from the sample photos the set-up fetched (astronaut.png: one face; coffee.png and
 // chelsea.png: none). Fails the test when it is missing.
 QImage samplePhotograph(const QString& name);
+// A photograph of people from the hand-marked face set (see FaceSet.h), by its file name.
+QImage facePhotograph(const QString& name);
 
 // Two real faces side by side: the astronaut as she is at (0, 24), and beside her, from x 560, a mirrored,
 // darker copy at 0.85 of her size, both on grey. Where a point of the astronaut photo lands in each copy.
