@@ -1,6 +1,8 @@
-// Finding faces in a 2 MP photo and blending a 300 x 450 piece into it, beside a plain copy of the photo;
-// and how long the editor's interface thread is held while it does either.
+// Finding faces with landmarks in a 2 MP photo, fitting two faces onto each other and blending a 300 x 450
+// piece into it, beside a plain copy of the photo; and how long the editor's interface thread is held while
+// it does any of them.
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QPainter>
 
 #include <benchmark/benchmark.h>
@@ -12,6 +14,7 @@
 #include "editing/PieceOperations.h"
 #include "faces/Blending.h"
 #include "faces/FaceFinder.h"
+#include "faces/FaceFitting.h"
 #include "platform/Device.h"
 
 using namespace grinsley;
@@ -42,11 +45,32 @@ void floorCopy(benchmark::State& state) {
     }
 }
 
+// Faces with their landmarks; the landmark model is read by the first search of the run (timed apart).
 void findFaces(benchmark::State& state) {
+    static const double modelLoadMs = [] {
+        QElapsedTimer timer;
+        timer.start();
+        faces::findFaces(QImage(64, 64, QImage::Format_RGB32));
+        return double(timer.nsecsElapsed()) / 1e6;
+    }();
     std::size_t found = 0;
     for (auto _ : state)
         found = faces::findFaces(photo2MP()).faces.size();
     state.counters["faces"] = double(found);
+    state.counters["first_search_with_model_load_ms"] = modelLoadMs;
+}
+
+// Both faces of the 2 MP photo fitted onto each other (the worker's part of Swap Faces).
+void swapFitted(benchmark::State& state) {
+    const std::vector<faces::Face> found = faces::findFaces(photo2MP()).faces;
+    if (found.size() < 2) {
+        state.SkipWithError("fewer than two faces found");
+        return;
+    }
+    for (auto _ : state) {
+        QImage out = faces::swapFaces(photo2MP(), found[0], found[1]);
+        benchmark::DoNotOptimize(out.bits());
+    }
 }
 
 // A 300 x 450 oval piece from one face blended over the other.
@@ -95,6 +119,7 @@ void editorStall(benchmark::State& state) {
 
 BENCHMARK(floorCopy)->Name("faces/floor_copy_2MP")->Unit(benchmark::kMillisecond);
 BENCHMARK(findFaces)->Name("faces/find_2MP")->Unit(benchmark::kMillisecond);
+BENCHMARK(swapFitted)->Name("faces/swap_fitted_2MP")->Unit(benchmark::kMillisecond);
 BENCHMARK(blendPiece)->Name("faces/blend_300x450_into_2MP")->Unit(benchmark::kMillisecond);
 BENCHMARK(editorStall)->Name("faces/editor_find")->Arg(0)->Iterations(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(editorStall)->Name("faces/editor_blended_swap")->Arg(1)->Iterations(10)->Unit(benchmark::kMillisecond);

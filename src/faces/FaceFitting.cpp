@@ -151,9 +151,9 @@ void fitInto(QImage& into, const QImage& photo, const Face& target, const QImage
 
     const cv::Mat alpha = featheredMask(target, area);
     // The colours are compared where the mask is whole and the warp reached.
-    cv::Mat core = alpha > 200 & mapX >= 0;
+    cv::Mat core = (alpha > 200) & (mapX >= 0);
     matchColour(warped, core, here, core);
-    correctLight(warped, here, alpha > 0 & mapX >= 0, faceWidth(target) / 12);
+    correctLight(warped, here, (alpha > 0) & (mapX >= 0), faceWidth(target) / 12);
 
     QImage out = into.copy(area).convertToFormat(QImage::Format_RGB32);
     for (int y = 0; y < area.height(); ++y) {
