@@ -1,10 +1,13 @@
 #include "FaceCommands.h"
 
+#include <algorithm>
+
 #include <QTransform>
 #include <QWidget>
 
 #include "analytics/TallyAPI.h"
 #include "editing/DrawView.h"
+#include "editing/SelectionView.h"
 #include "faces/FaceFitting.h"
 #include "platform/Notice.h"
 #include "platform/UserDefaults.h"
@@ -18,8 +21,8 @@ pieces::PhotoRegion regionOf(const faces::Face& face) { return {face.centre, fac
 FaceCommands::FaceCommands(Editor editor, QObject* parent) : QObject(parent), _editor(std::move(editor)) {
     // Blending moves no face: the faces found stay the blended photo's.
     connect(_editor.canvas, &DrawView::blendedPhotoReplaced, this, [this](qint64 plain, qint64 blended) {
-        if (_facesPhoto == plain)
-            _facesPhoto = blended;
+        if (std::find(_facesPhotos.begin(), _facesPhotos.end(), plain) != _facesPhotos.end())
+            _facesPhotos.push_back(blended);
     });
     connect(_editor.canvas, &DrawView::photoTapped, this, &FaceCommands::faceTapped);
 }
@@ -72,7 +75,7 @@ int FaceCommands::faceUnderSelection() const {
 }
 
 void FaceCommands::faceTapped(QPointF pixel) {
-    if (!canUseFaces() || _facesPhoto != _editor.canvas->currentImage().bitmap().cacheKey())
+    if (!canUseFaces() || !facesKnown())
         return;
     const int face = faces::faceAt(_faces, pixel);
     const int partnerFor = std::exchange(_partnerFor, -1);
@@ -118,31 +121,84 @@ void FaceCommands::swap(std::size_t a, std::size_t b) {
     if (!first.hasLandmarks() || !second.hasLandmarks()) {
         // Found without landmarks: the turned, scaled exchange of their ovals.
         _editor.canvas->swapRegions(regionOf(first), regionOf(second));
-        _facesPhoto = _editor.canvas->currentImage().bitmap().cacheKey();
+        facesStillHold();
         _editor.edited();
         return;
     }
     if (faces::posesDiffer(first, second))
         platform::Notice::show(_editor.view, tr("These faces are turned differently; the swap may look unnatural."));
+    fitOnWorker([first, second](const QImage& photo) { return faces::swapFaces(photo, first, second); });
+}
+
+void FaceCommands::fitOnWorker(std::function<QImage(const QImage&)> work) {
     const QImage photo = _editor.canvas->currentImage().bitmap();
-    _fit.start([photo, first, second] { return faces::swapFaces(photo, first, second); },
-               [this, from = photo.cacheKey()](const QImage& swapped) {
+    _fit.start([photo, work = std::move(work)] { return work(photo); },
+               [this, from = photo.cacheKey()](const QImage& fitted) {
                    _editor.busyEnded();
                    _editor.availabilityChanged();
                    // A photo changed meanwhile (another photo, an Undo) is never overwritten.
-                   if (!_editor.canvas->applyEditedPhoto(swapped, from))
+                   if (!_editor.canvas->applyEditedPhoto(fitted, from))
                        return;
-                   // The faces are where they were: only their contents changed places.
-                   _facesPhoto = _editor.canvas->currentImage().bitmap().cacheKey();
+                   // The faces are where they were: only their contents changed.
+                   facesStillHold();
                    _editor.edited();
                });
     _editor.busyBegan();
     _editor.availabilityChanged();
 }
 
+void FaceCommands::pieceCopied() {
+    _copied.reset();
+    const QImage photo = _editor.canvas->currentImage().bitmap();
+    const int face = facesKnown() ? faceUnderSelection() : -1;
+    if (face < 0 || !_faces[std::size_t(face)].hasLandmarks() || !_editor.canvas->hasSelectedImage())
+        return;
+    // The face with room around it for the warp; only that part of the photo is kept.
+    CopiedFace copied{_faces[std::size_t(face)], {}, _editor.canvas->selectionView()->imageSelection().bitmap().cacheKey()};
+    const QRectF outline = faces::faceOutline(copied.face).boundingRect();
+    const QRect area = outline.adjusted(-outline.width() / 2, -outline.height() / 2, outline.width() / 2, outline.height() / 2)
+                           .toAlignedRect() & photo.rect();
+    copied.around = photo.copy(area);
+    for (QPointF& p : copied.face.landmarks)
+        p -= area.topLeft();
+    _copied = std::move(copied);
+}
+
+void FaceCommands::paste(std::function<void()> plainPaste) {
+    const bool samePiece = _copied && _editor.canvas->hasSelectedImage() &&
+                           _editor.canvas->selectionView()->imageSelection().bitmap().cacheKey() == _copied->piece;
+    if (!samePiece || !canUseFaces()) {
+        plainPaste();
+        return;
+    }
+    withFaces([this, plainPaste = std::move(plainPaste)] {
+        const int target = faceUnderSelection();
+        if (target < 0 || !_faces[std::size_t(target)].hasLandmarks() || !_copied) {
+            plainPaste();
+            return;
+        }
+        const faces::Face face = _faces[std::size_t(target)];
+        if (faces::posesDiffer(face, _copied->face))
+            platform::Notice::show(_editor.view, tr("These faces are turned differently; the result may look unnatural."));
+        fitOnWorker([face, copied = *_copied](const QImage& photo) { return faces::fitFace(photo, face, copied.around, copied.face); });
+    });
+}
+
+bool FaceCommands::facesKnown() const {
+    const qint64 key = _editor.canvas->currentImage().bitmap().cacheKey();
+    return std::find(_facesPhotos.begin(), _facesPhotos.end(), key) != _facesPhotos.end();
+}
+
+void FaceCommands::facesStillHold() {
+    // A long run of swaps keeps only the latest few photos: Undo goes back one step.
+    if (_facesPhotos.size() > 8)
+        _facesPhotos.erase(_facesPhotos.begin() + 1);
+    _facesPhotos.push_back(_editor.canvas->currentImage().bitmap().cacheKey());
+}
+
 void FaceCommands::withFaces(std::function<void()> then) {
     const QImage photo = _editor.canvas->currentImage().bitmap();
-    if (_facesPhoto == photo.cacheKey()) {
+    if (facesKnown()) {
         then();
         return;
     }
@@ -160,7 +216,7 @@ void FaceCommands::withFaces(std::function<void()> then) {
                       if (!found.notice.isEmpty() && !std::exchange(_noticeShown, true))
                           platform::Notice::show(_editor.view, found.notice);
                       _faces = found.faces;
-                      _facesPhoto = photo.cacheKey();
+                      _facesPhotos = {photo.cacheKey()};
                       _faceIndex = -1;
                       then();
                   });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include <QObject>
@@ -41,6 +42,13 @@ public:
     void restoreOptions();
     void findFaces();
     void swapFaces();
+    // Copy and Paste, as far as faces go. A piece copied while the selection sits on a found face keeps that
+    // face (its landmarks and the photo around it); pasted over a found face, in this photo or another, it is
+    // fitted like a swap, as one edit. Anything else pastes as it always did, through `plainPaste`.
+    void pieceCopied();
+    void paste(std::function<void()> plainPaste);
+    bool hasCopiedFace() const { return _copied.has_value(); }
+
     void setBlendsIn(bool blends);
     // Each step of a drag sets the softness; the saved setting waits for the finger to lift.
     void setEdgeSoftness(double softness, bool finished = true);
@@ -62,14 +70,26 @@ private:
     void faceTapped(QPointF pixel);
     void putSelectionOn(int face);
     void swap(std::size_t a, std::size_t b);
+    // Works out an edit of the photo on a worker and applies it as one edit, if the photo is still the same.
+    void fitOnWorker(std::function<QImage(const QImage&)> work);
     // The face under the selection's centre, or -1.
     int faceUnderSelection() const;
 
     Editor _editor;
     std::vector<faces::Face> _faces;
-    qint64 _facesPhoto = 0; // the cache key of the photo the faces belong to; 0: none searched
+    // The photos (by cache key) the faces belong to: the one searched, and those an edit that moves no face made
+    // from it (a blend, a swap), which Undo can bring back. Empty: none searched.
+    std::vector<qint64> _facesPhotos;
+    bool facesKnown() const;
+    void facesStillHold(); // the current photo has the faces found
     int _faceIndex = -1;    // the face the selection was last put on
     int _partnerFor = -1;
+    struct CopiedFace {
+        faces::Face face; // in the pixels of `around`
+        QImage around;    // the photo around the face
+        qint64 piece = 0; // the piece it became, by cache key: a flip or another copy makes it a plain piece
+    };
+    std::optional<CopiedFace> _copied;
     bool _noticeShown = false; // what the search said of a missing model, said once a run
     platform::BackgroundJob<faces::FaceSearch> _search{this};
     platform::BackgroundJob<QImage> _fit{this};

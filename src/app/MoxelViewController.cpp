@@ -107,13 +107,17 @@ MoxelViewController::~MoxelViewController() {
 void MoxelViewController::copyButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Copy"));
     _drawView->doCopy();
+    _faceCommands->pieceCopied();
     updateToolbarItems(true);
 }
 
 void MoxelViewController::pasteButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Paste"));
-    _drawView->doPaste();
-    _undoItem->setEnabled(true);
+    // A face copied from a photo goes over a face fitted to it; anything else pastes as ever.
+    _faceCommands->paste([this] {
+        _drawView->doPaste();
+        _undoItem->setEnabled(true);
+    });
 }
 
 void MoxelViewController::swapButtonTouched() {

@@ -36,7 +36,8 @@ struct Models {
 
 // The models of a folder, read on first use. Callers hold the serving lock.
 Models& models(const QString& folder) {
-    static std::map<QString, Models> byFolder;
+    // Never destroyed: a search on a worker may still run while the process ends.
+    static auto& byFolder = *new std::map<QString, Models>;
     auto [it, added] = byFolder.try_emplace(folder);
     Models& m = it->second;
     if (added) {
@@ -280,7 +281,7 @@ struct LandmarkModel {
 // The landmark model of a file, read once (about 100 MB) and kept for every later search. Callers hold the
 // serving lock.
 LandmarkModel& landmarkModel(const QString& path) {
-    static std::map<QString, LandmarkModel> byPath;
+    static auto& byPath = *new std::map<QString, LandmarkModel>; // never destroyed, as the cascades
     auto [it, added] = byPath.try_emplace(path);
     LandmarkModel& m = it->second;
     if (added && QFileInfo(path).isFile()) {
@@ -450,7 +451,8 @@ FaceSearch findFaces(const QImage& photo) {
     FaceSearch search;
     if (photo.isNull())
         return search;
-    static std::mutex serving; // the detectors keep scratch state while they search
+    // The detectors keep scratch state while they search. Never destroyed: a search may outlive the process's end.
+    static auto& serving = *new std::mutex;
     const std::lock_guard lock(serving);
     LandmarkModel& landmarks = landmarkModel(landmarkModelPath());
     if (landmarks.loaded) {

@@ -276,3 +276,38 @@ TEST_F(FacesCommandsTest, ATapChoosesTheFaceToSwapWith) {
     QTest::mouseClick(editor->bottomToolbar()->widgetForAction(editor->undoItem()), Qt::LeftButton);
     EXPECT_EQ(editor->drawView()->currentImage().bitmap(), photo);
 }
+
+// A face copied in one photo, opened in another (the piece carries over) and pasted over a face there is fitted
+// to that face as one Undo step; pasted beside the faces it pastes as ever, at once.
+TEST_F(FacesCommandsTest, AFaceFromAnotherPhotoIsFitted) {
+    MoxelViewController* editor = editorWith(facePhotograph(QStringLiteral("jesper_2.jpg")));
+    press(editor, editor->findFacesItem());
+    ASSERT_TRUE(searchEnds(editor));
+    QTest::mouseClick(editor->bottomToolbar()->widgetForAction(editor->copyItem()), Qt::LeftButton);
+    ASSERT_TRUE(editor->faceCommands()->hasCopiedFace());
+
+    const QImage other = facePhotograph(QStringLiteral("O3.jpg")).convertToFormat(QImage::Format_RGB32);
+    editor->displayLoadedImage(platform::Image(other));
+    ASSERT_TRUE(editor->drawView()->hasSelectedImage()) << "the piece carries over";
+    press(editor, editor->findFacesItem());
+    ASSERT_TRUE(searchEnds(editor));
+    ASSERT_EQ(editor->faceCommands()->foundFaces().size(), 1u);
+    const faces::Face target = editor->faceCommands()->foundFaces()[0];
+    QTest::mouseClick(editor->bottomToolbar()->widgetForAction(editor->pasteItem()), Qt::LeftButton);
+    ASSERT_TRUE(searchEnds(editor));
+    const QImage fitted = editor->drawView()->currentImage().bitmap().convertToFormat(QImage::Format_RGB32);
+    // Changed over the face, nowhere far from it.
+    EXPECT_NE(fitted.pixel(target.landmarks[30].toPoint()), other.pixel(target.landmarks[30].toPoint()));
+    EXPECT_EQ(fitted.pixel(2, 2), other.pixel(2, 2));
+    renderScreenToPng(editor->window(), QStringLiteral("face-from-another-photo-phone"));
+    QTest::mouseClick(editor->bottomToolbar()->widgetForAction(editor->undoItem()), Qt::LeftButton);
+    EXPECT_EQ(editor->drawView()->currentImage().bitmap().convertToFormat(QImage::Format_RGB32), other);
+
+    // Beside the face: a plain paste, done before the next event.
+    editor->drawView()->selectionView()->setCenterWithBoundsCheck(editor->drawView()->photoToCanvas(QPointF(20, 240)));
+    QTest::mouseClick(editor->bottomToolbar()->widgetForAction(editor->pasteItem()), Qt::LeftButton);
+    EXPECT_FALSE(editor->faceCommands()->isFindingFaces());
+    EXPECT_NE(editor->drawView()->currentImage().bitmap().convertToFormat(QImage::Format_RGB32), other);
+    EXPECT_EQ(editor->drawView()->currentImage().bitmap().convertToFormat(QImage::Format_RGB32).pixel(target.landmarks[30].toPoint()),
+              other.pixel(target.landmarks[30].toPoint()));
+}

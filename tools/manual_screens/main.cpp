@@ -128,6 +128,26 @@ bool phoneScreens(Shooter& shooter) {
     editor->edgeButtonTouched();
     shooter.shoot(window, QStringLiteral("edge-options"));
     editor->dismissPopoverViews(false);
+
+    // Swap Faces on a photograph of two people, before and after (one of the face tests' photographs, which
+    // the set-up fetches).
+    const platform::Image couple = platform::ImageCodec::decodeFile(QStringLiteral(GRINSLEY_TEST_PHOTOS "/faces/bar55_2.jpg"));
+    if (couple.isNull()) {
+        QTextStream(stderr) << "missing the face photographs (tools/setup.sh fetches them)\n";
+        return false;
+    }
+    const auto facesSettle = [editor] {
+        while (editor->faceCommands()->isFindingFaces())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    };
+    editor->displayLoadedImage(couple);
+    editor->findFacesButtonTouched();
+    facesSettle();
+    shooter.shoot(window, QStringLiteral("face-swap-before"));
+    editor->swapFacesButtonTouched();
+    facesSettle();
+    placeSelection(editor, editor->drawView()->bounds().center() + QPointF(0, 200));
+    shooter.shoot(window, QStringLiteral("face-swap-after"));
     return shooter.ok();
 }
 
