@@ -15,8 +15,10 @@ namespace grinsley {
 EdgeOptionsView::EdgeOptionsView(double softness, bool blendsIn, QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("edgeOptions"));
     setAttribute(Qt::WA_StyledBackground);
+    // The popover draws the panel around it.
     setStyleSheet(platform::theme::darkPanel("edgeOptions") +
-                  QStringLiteral("#edgeOptions QCheckBox { color: #f2f2f4; font-size: 15px; min-height: %1px; }"
+                  QStringLiteral("#edgeOptions { background: transparent; border: none; }"
+                                 "#edgeOptions QCheckBox { color: #f2f2f4; font-size: 15px; min-height: %1px; }"
                                  "#edgeOptions QCheckBox::indicator { width: 22px; height: 22px; }"
                                  "#edgeOptions QLabel#hint { color: #a9acb3; font-size: 12px; }"
                                  "#edgeOptions QSlider { min-height: %1px; }")
@@ -39,7 +41,7 @@ EdgeOptionsView::EdgeOptionsView(double softness, bool blendsIn, QWidget* parent
     soft->setAlignment(Qt::AlignRight);
     grid->addWidget(hard, 2, 0);
     grid->addWidget(soft, 2, 1);
-    _blend = new QCheckBox(tr("Blend pasted pieces in"), this);
+    _blend = new platform::theme::DarkCheckBox(tr("Blend pasted pieces in"), this);
     _blend->setObjectName(QStringLiteral("blendCheckBox"));
     _blend->setChecked(blendsIn);
     grid->addWidget(_blend, 3, 0, 1, 2);

@@ -3,7 +3,10 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QLinearGradient>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
@@ -11,14 +14,48 @@
 
 namespace grinsley::platform {
 
+namespace {
+constexpr int arrowHeight = 10;
+constexpr int arrowHalfWidth = 11;
+constexpr qreal radius = 12;
+} // namespace
+
 Popover::Popover(QWidget* content) : QFrame(nullptr, Qt::Popup), _content(content) {
     setObjectName(QStringLiteral("popover"));
-    setFrameShape(QFrame::StyledPanel);
-    setStyleSheet(QStringLiteral("#popover { background: #26282d; border: 1px solid #4a4d55; border-radius: 10px; }"));
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 8, 8, 8);
+    layout->setContentsMargins(8, 8 + arrowHeight, 8, 8);
     if (content)
         layout->addWidget(content);
+}
+
+// The rounded panel and the arrow towards the button, as one outline; the window is cut to it, so no square
+// corner shows on any desktop, with or without a compositor.
+QPainterPath Popover::outline() const {
+    QPainterPath panel;
+    panel.addRoundedRect(QRectF(0.5, arrowHeight + 0.5, width() - 1.0, height() - arrowHeight - 1.0), radius, radius);
+    const qreal x = std::clamp<qreal>(_arrowX, radius + arrowHalfWidth, width() - radius - arrowHalfWidth);
+    QPainterPath arrow;
+    arrow.moveTo(x - arrowHalfWidth, arrowHeight + 1.5);
+    arrow.lineTo(x, 0.5);
+    arrow.lineTo(x + arrowHalfWidth, arrowHeight + 1.5);
+    arrow.closeSubpath();
+    return panel.united(arrow);
+}
+
+void Popover::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient fill(0, 0, 0, height());
+    fill.setColorAt(0, QColor(0x34, 0x37, 0x3e));
+    fill.setColorAt(1, QColor(0x1b, 0x1c, 0x20));
+    p.setBrush(fill);
+    p.setPen(QPen(QColor(0x4a, 0x4d, 0x55), 1));
+    p.drawPath(outline());
+}
+
+void Popover::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    setMask(QRegion(outline().toFillPolygon().toPolygon()));
 }
 
 void Popover::placeUnder(QWidget* floating, QWidget* anchor) {
@@ -34,6 +71,9 @@ void Popover::placeUnder(QWidget* floating, QWidget* anchor) {
 void Popover::presentPopoverFromWidget(QWidget* anchor, bool) {
     adjustSize();
     placeUnder(this, anchor);
+    // The arrow points at the middle of the button, wherever the window's edge pushed the panel.
+    _arrowX = anchor ? anchor->mapToGlobal(QPoint(anchor->width() / 2, 0)).x() - pos().x() : width() / 2;
+    setMask(QRegion(outline().toFillPolygon().toPolygon()));
     _dismissedByCode = false;
     show();
 }

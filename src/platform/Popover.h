@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <QFrame>
+#include <QPainterPath>
 #include <QPointer>
 
 class QMouseEvent;
@@ -33,8 +34,12 @@ public:
 protected:
     void hideEvent(QHideEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    QPainterPath outline() const;
+    int _arrowX = 0; // where the arrow's tip is, in the frame's own points
     QPointer<QWidget> _content;
     bool _dismissedByCode = false;
 };

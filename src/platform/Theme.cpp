@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QPainter>
+#include <QPainterPath>
 #include <QToolBar>
 
 namespace grinsley::platform::theme {
@@ -46,6 +47,33 @@ void spreadItems(QToolBar* bar) {
         }
         previous = action;
     }
+}
+
+void DarkCheckBox::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    constexpr qreal side = 22;
+    const QRectF box(1, (height() - side) / 2, side, side);
+    const QColor accent(0x2c, 0x6f, 0xd6);
+    p.setPen(QPen(isChecked() ? accent : QColor(0x8e, 0x8e, 0x93), 1.5));
+    p.setBrush(isChecked() ? accent : QColor(0x2c, 0x2c, 0x30));
+    p.drawRoundedRect(box, 5, 5);
+    if (isChecked()) {
+        QPainterPath tick;
+        tick.moveTo(box.left() + 5.5, box.center().y() + 0.5);
+        tick.lineTo(box.left() + 9.5, box.bottom() - 6);
+        tick.lineTo(box.right() - 5, box.top() + 6.5);
+        p.setPen(QPen(Qt::white, 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(tick);
+    }
+    if (hasFocus()) {
+        p.setPen(QPen(QColor(0x6e, 0xa8, 0xff), 1.5));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(box.adjusted(-2.5, -2.5, 2.5, 2.5), 7, 7);
+    }
+    p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    p.drawText(QRectF(box.right() + 10, 0, width() - box.right() - 10, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
 }
 
 } // namespace grinsley::platform::theme

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCheckBox>
 #include <QIcon>
 #include <QString>
 
@@ -31,5 +32,15 @@ QString toolbars();
 QIcon toolbarIcon(const QImage& glyph, qreal scale);
 // A phone's toolbar: its items spread across the bar with flexible space between them, no separators.
 void spreadItems(QToolBar* bar);
+
+// A check box for the dark panels: a dark box with a light border, filled with the accent blue and a white tick
+// when checked (the desktop style draws a light tick on a white box there, which cannot be seen).
+class DarkCheckBox : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
 
 } // namespace grinsley::platform::theme

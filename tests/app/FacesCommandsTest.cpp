@@ -149,10 +149,11 @@ TEST_F(FacesCommandsTest, OptionsAreSetAndRemembered) {
         ASSERT_TRUE(editor->currentPopoverController());
         auto* options = qobject_cast<EdgeOptionsView*>(editor->currentPopoverController()->contentViewController());
         ASSERT_TRUE(options);
-        renderScreenToPng(editor->window(), idiom == platform::Idiom::Phone ? QStringLiteral("edge-options-phone")
-                                                                            : QStringLiteral("edge-options-tablet"));
         options->softnessSlider()->setValue(25);
         options->blendCheckBox()->click();
+        // Checked, to show the tick.
+        renderScreenToPng(editor->window(), idiom == platform::Idiom::Phone ? QStringLiteral("edge-options-phone")
+                                                                            : QStringLiteral("edge-options-tablet"));
         EXPECT_EQ(editor->drawView()->edgeSoftness(), 2.5);
         EXPECT_TRUE(editor->drawView()->blendsIn());
         editor->dismissPopoverViews(false);
