@@ -140,13 +140,17 @@ bool phoneScreens(Shooter& shooter) {
         while (editor->faceCommands()->isFindingFaces())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     };
+    editor->clearButtonTouched();
     editor->displayLoadedImage(couple);
     editor->findFacesButtonTouched();
     facesSettle();
+    // The selection out of the way, so that the faces show.
+    const QPointF below = editor->drawView()->bounds().center() + QPointF(0, 210);
+    placeSelection(editor, below);
     shooter.shoot(window, QStringLiteral("face-swap-before"));
     editor->swapFacesButtonTouched();
     facesSettle();
-    placeSelection(editor, editor->drawView()->bounds().center() + QPointF(0, 200));
+    placeSelection(editor, below);
     shooter.shoot(window, QStringLiteral("face-swap-after"));
     return shooter.ok();
 }
