@@ -237,14 +237,19 @@ namespace {
 // by how much.
 cv::Mat greyCopy(const QImage& photo, int side, double largest, double& scale, QImage& keep) {
     scale = std::min(largest, double(side) / std::max(photo.width(), photo.height()));
-    keep = photo.convertToFormat(QImage::Format_Grayscale8);
-    const cv::Mat full(keep.height(), keep.width(), CV_8UC1, const_cast<uchar*>(keep.constBits()), size_t(keep.bytesPerLine()));
-    if (scale == 1.0)
-        return full;
-    cv::Mat scaled;
-    cv::resize(full, scaled, cv::Size(qRound(photo.width() * scale), qRound(photo.height() * scale)), 0, 0,
-               scale < 1 ? cv::INTER_AREA : cv::INTER_LINEAR);
-    return scaled;
+    // Scaled in colour, then made grey: both steps on the smaller image where it shrinks.
+    keep = photo.format() == QImage::Format_RGB32 || photo.format() == QImage::Format_ARGB32 ||
+                   photo.format() == QImage::Format_ARGB32_Premultiplied
+               ? photo
+               : photo.convertToFormat(QImage::Format_RGB32);
+    const cv::Mat full(keep.height(), keep.width(), CV_8UC4, const_cast<uchar*>(keep.constBits()), size_t(keep.bytesPerLine()));
+    cv::Mat scaled = full;
+    if (scale != 1.0)
+        cv::resize(full, scaled, cv::Size(qRound(photo.width() * scale), qRound(photo.height() * scale)), 0, 0,
+                   scale < 1 ? cv::INTER_AREA : cv::INTER_LINEAR);
+    cv::Mat grey;
+    cv::cvtColor(scaled, grey, cv::COLOR_BGRA2GRAY);
+    return grey;
 }
 
 // The older search, without landmarks: OpenCV's cascades for the face and its eyes.
@@ -272,8 +277,9 @@ FaceSearch cascadeSearch(const QImage& photo) {
 }
 
 struct LandmarkModel {
-    // One detector per thread that searches: a detector keeps scratch state while it scans.
-    std::array<dlib::frontal_face_detector, 2> detectors{dlib::get_frontal_face_detector(), dlib::get_frontal_face_detector()};
+    // One detector per pass, each on a thread of its own: a detector keeps scratch state while it scans.
+    std::array<dlib::frontal_face_detector, 3> detectors{dlib::get_frontal_face_detector(), dlib::get_frontal_face_detector(),
+                                                         dlib::get_frontal_face_detector()};
     dlib::shape_predictor shapes;
     bool loaded = false;
 };
@@ -301,8 +307,8 @@ constexpr int landmarkSearchSide = 1000;
 // The frontal detector takes faces turned up to about 15 degrees in the picture; passes over copies turned by
 // this much either way reach 30 degrees and beyond.
 constexpr double turnedPassDegrees = 25.0;
-// The turned passes look at a smaller copy, which keeps both of them within the upright pass's time on the
-// other core: a face turned that far is found from about 90 pixels of the search copy up.
+// The turned passes look at a smaller copy, which keeps the three passes near a tenth of a second on two
+// cores: a face turned that far is found from about 90 pixels of the search copy up.
 constexpr double turnedPassZoom = 0.9;
 // Small photos are enlarged for the search (faces under 80 pixels are not found) up to this many times.
 constexpr double maxEnlargement = 3.0;
@@ -413,14 +419,15 @@ std::vector<Face> landmarkSearch(LandmarkModel& m, const QImage& photo) {
     double scale = 1;
     QImage small;
     const cv::Mat grey = greyCopy(photo, landmarkSearchSide, maxEnlargement, scale, small);
-    // The turned passes run beside the upright one, on the second core.
-    std::vector<Candidate> candidates, turned;
-    std::thread second([&] {
-        for (double degrees : {turnedPassDegrees, -turnedPassDegrees})
-            searchPass(m.detectors[1], m.shapes, grey, scale, degrees, turnedPassZoom, turned);
-    });
+    // The three passes at once: on two cores they take two thirds of their time one after another.
+    std::vector<Candidate> candidates, turnedLeft, turnedRight;
+    std::thread left([&] { searchPass(m.detectors[1], m.shapes, grey, scale, turnedPassDegrees, turnedPassZoom, turnedLeft); });
+    std::thread right([&] { searchPass(m.detectors[2], m.shapes, grey, scale, -turnedPassDegrees, turnedPassZoom, turnedRight); });
     searchPass(m.detectors[0], m.shapes, grey, scale, 0.0, 1.0, candidates);
-    second.join();
+    left.join();
+    right.join();
+    std::vector<Candidate> turned = std::move(turnedLeft);
+    turned.insert(turned.end(), turnedRight.begin(), turnedRight.end());
     // The upright pass's findings come first: a turned copy can show a face far from upright, and then its
     // landmarks, which start from an upright face, come out askew. The turned passes add the faces it missed.
     const auto surerFirst = [](const Candidate& a, const Candidate& b) { return a.score > b.score; };

@@ -47,9 +47,15 @@ Lab meanLab(const QImage& photo, const QRect& area, Take take) {
 }
 double distance(const Lab& p, const Lab& q) { return std::hypot(p.l - q.l, p.a - q.a, p.b - q.b); }
 
+// The 90th percentile, interpolated between the nearest ranks (as numerical libraries compute it by default).
 double percentile90(std::vector<double> v) {
+    if (v.empty())
+        return 0;
     std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[std::size_t(std::ceil(0.9 * double(v.size()))) - 1];
+    const double rank = 0.9 * double(v.size() - 1);
+    const std::size_t below = std::size_t(rank);
+    const double above = below + 1 < v.size() ? v[below + 1] : v[below];
+    return v[below] + (rank - double(below)) * (above - v[below]);
 }
 
 } // namespace
