@@ -66,7 +66,13 @@ void FaceCommands::showMarkers() {
 
 void FaceCommands::putSelectionOn(int face) {
     _faceIndex = face;
-    _editor.canvas->placeSelection(regionOf(_faces[std::size_t(face)]));
+    const faces::Face& f = _faces[std::size_t(face)];
+    if (_editor.zoomToShow) {
+        const QPointF centre = _editor.canvas->photoToCanvas(f.centre);
+        const QSizeF size = f.size / qreal(_editor.canvas->scaleRatio());
+        _editor.zoomToShow(QRectF(centre - QPointF(size.width(), size.height()) / 2, size), smallestFaceOnScreen);
+    }
+    _editor.canvas->placeSelection(regionOf(f));
 }
 
 int FaceCommands::faceUnderSelection() const {

@@ -10,6 +10,7 @@
 #include "platform/BackgroundJob.h"
 
 class QWidget;
+class QRectF;
 
 namespace grinsley {
 
@@ -26,6 +27,9 @@ class FaceCommands : public QObject {
 public:
     static inline const QString blendInKey = QStringLiteral("GrinsleyBlendIn");
     static inline const QString edgeSoftnessKey = QStringLiteral("GrinsleyEdgeSoftness");
+    // A face smaller than this on the screen (points) is zoomed to first, so that the selection and its
+    // handles sit around it, not over it.
+    static constexpr qreal smallestFaceOnScreen = 140;
 
     // What the commands need of the editor.
     struct Editor {
@@ -35,6 +39,8 @@ public:
         std::function<void()> busyBegan, busyEnded; // the spinner while faces are sought
         std::function<void()> availabilityChanged;  // canUseFaces() may answer otherwise now
         std::function<void()> edited;               // a swap was made: it can be undone
+        // Zooms in (never out) so that a region of the canvas (canvas points) shows at least this wide.
+        std::function<void(QRectF, qreal)> zoomToShow;
     };
     explicit FaceCommands(Editor editor, QObject* parent = nullptr);
 

@@ -9,6 +9,8 @@
 // PhotoSharing builds the share sheet and does what its buttons say, BusySpinner shows the spinner.
 #include "MoxelViewController.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QGraphicsScene>
 #include <QToolBar>
@@ -22,6 +24,7 @@
 #include "app/UserManualViewController.h"
 #include "editing/DrawView.h"
 #include "editing/SelectionShape.h"
+#include "editing/SelectionView.h"
 #include "platform/Bundle.h"
 #include "platform/Device.h"
 #include "platform/NavigationController.h"
@@ -340,6 +343,11 @@ void MoxelViewController::setUpCanvas() {
     _scrollView->setAcceptDrops(false); // dropped photos are the window's to take
     _drawView->initialize(topBarHeight(), bottomBarHeight(), this);
     connect(_drawView, &DrawView::comparisonChanged, _compareItem, &QAction::setEnabled);
+    // The selection's handles keep their size on the screen at any zoom.
+    connect(_scrollView, &platform::ZoomingScrollView::zoomScaleChanged, this, [this](qreal zoom) {
+        if (SelectionView* overlay = _drawView->selectionView())
+            overlay->setZoom(zoom);
+    });
 }
 
 // The units the editor hands its additions to, each given only what it needs of the editor.
@@ -359,7 +367,14 @@ void MoxelViewController::makeUnits() {
                                      }});
     FaceCommands::Editor faces{_drawView, this, [this] { return _isLoadingImage; }, [this] { _busy->begin(); },
                                [this] { _busy->end(); }, [this] { updateFaceItems(); },
-                               [this] { _undoItem->setEnabled(true); }};
+                               [this] { _undoItem->setEnabled(true); },
+                               [this](QRectF region, qreal wide) {
+                                   const qreal zoom = std::clamp(wide / std::max<qreal>(region.width(), 1), _scrollView->zoomScale(),
+                                                                 _scrollView->maximumZoomScale());
+                                   if (zoom > _scrollView->zoomScale())
+                                       _scrollView->setZoomScale(zoom);
+                                   _scrollView->centerOn(_drawView->mapToScene(region.center()));
+                               }};
     _faceCommands = new FaceCommands(std::move(faces), this);
     _faceCommands->restoreOptions();
 }

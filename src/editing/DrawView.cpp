@@ -147,7 +147,8 @@ QRectF DrawView::scaleSelectionFrame() const { return canvasToPhoto(_selectionVi
 // The region sits at its overlay offset from the frame's corner; only its size is used.
 QRectF DrawView::scaleSelectedRegion() const {
     const QRectF f = _selectionView->frame();
-    return canvasToPhoto(_selectionView->selectionRegionRect().translated(f.topLeft()));
+    const QRectF region = _selectionView->selectionRegionRect();
+    return canvasToPhoto(QRectF(f.topLeft() + region.topLeft() / _selectionView->zoom(), region.size() / _selectionView->zoom()));
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -261,7 +262,7 @@ void DrawView::placeSelection(const pieces::PhotoRegion& region) {
     if (!_selectionView || _image.isNull() || !(_scaleRatio > 0))
         return;
     const QSizeF points = region.size / qreal(_scaleRatio);
-    _selectionView->setBoundsIfValid(points + QSizeF(2 * selection::horizontalContentOffset, 2 * selection::verticalContentOffset));
+    _selectionView->setUnzoomedBoundsIfValid(points + QSizeF(2 * selection::horizontalContentOffset, 2 * selection::verticalContentOffset));
     _selectionView->setRotationAngle(region.angle);
     _selectionView->setCenterWithBoundsCheck(photoToCanvas(region.centre));
     editCompleted();
@@ -354,7 +355,7 @@ EditingSnapshot DrawView::snapshot() const {
         state.piece = _selectionView->imageSelection();
         state.rotationAngle = _selectionView->rotationAngle();
         state.center = _selectionView->center();
-        state.size = _selectionView->bounds().size();
+        state.size = _selectionView->unzoomedBoundsSize();
         state.photoCenter = selectionCenterInPhoto();
     }
     return state;
@@ -406,7 +407,7 @@ void DrawView::restoreApplicationState() {
     if (!centre.isNull())
         _selectionView->setCenterWithBoundsCheck(centre);
     if (!size.isNull())
-        _selectionView->setBoundsIfValid(size);
+        _selectionView->setUnzoomedBoundsIfValid(size);
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -92,6 +92,23 @@ bool SelectionView::setBoundsIfValid(QSizeF size) {
     return valid;
 }
 
+namespace {
+const QSizeF margins(2 * selection::horizontalContentOffset, 2 * selection::verticalContentOffset);
+} // namespace
+
+void SelectionView::setZoom(qreal zoom) {
+    if (!(zoom > 0) || zoom == _zoom)
+        return;
+    const QSizeF unzoomed = unzoomedBoundsSize();
+    _zoom = zoom;
+    setUnzoomedBoundsIfValid(unzoomed);
+    applyTransform();
+}
+
+QSizeF SelectionView::unzoomedBoundsSize() const { return (_size - margins) / _zoom + margins; }
+
+bool SelectionView::setUnzoomedBoundsIfValid(QSizeF size) { return setBoundsIfValid((size - margins) * _zoom + margins); }
+
 void SelectionView::setBoundsSize(QSizeF size) {
     if (size == _size)
         return;
@@ -107,6 +124,7 @@ void SelectionView::applyTransform() {
     QTransform transform;
     transform.translate(half.x(), half.y());
     transform.rotateRadians(double(_rotationAngle));
+    transform.scale(1 / _zoom, 1 / _zoom);
     transform.translate(-half.x(), -half.y());
     setTransform(transform);
     setPos(_center - half);

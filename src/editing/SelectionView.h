@@ -55,6 +55,17 @@ public:
     // Raises a width below 70 and a height below 158 to those minimums; true when nothing had to be raised.
     bool setBoundsIfValid(QSizeF size);
 
+    // How far the view is zoomed in. The handles and the smallest size keep their size on the screen, so the
+    // overlay is drawn this many times smaller on the canvas: a small face can have the selection and its
+    // handles around it once zoomed in. Its bounds stay in its own points (screen points); changing the zoom
+    // keeps the selection region's extent on the canvas. 1 is the overlay as it always was.
+    void setZoom(qreal zoom);
+    qreal zoom() const { return _zoom; }
+    // The bounds the overlay would have at zoom 1 for the same selection region (kept in the saved state), and
+    // the way back.
+    QSizeF unzoomedBoundsSize() const;
+    bool setUnzoomedBoundsIfValid(QSizeF size);
+
     int minSelectionViewWidth() const { return selection::minSelectionViewWidth; }
     int minSelectionViewHeight() const { return selection::minSelectionViewHeight; }
     int verticalContentOffset() const { return selection::verticalContentOffset; }
@@ -159,6 +170,7 @@ private:
     std::unique_ptr<SelectionShape> _selectionShape;
 
     QSizeF _size;
+    qreal _zoom = 1;
     QPointF _center;
 };
 

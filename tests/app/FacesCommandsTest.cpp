@@ -264,6 +264,7 @@ TEST_F(FacesCommandsTest, ATapChoosesTheFaceToSwapWith) {
     // A tap on the third face, as a finger gives it: through the window to the canvas.
     MainScrollView* scroll = editor->scrollView();
     const QPointF canvasPoint = editor->drawView()->photoToCanvas(found[2].landmarks[33]);
+    scroll->centerOn(editor->drawView()->mapToScene(canvasPoint)); // scrolled to it, if Faces zoomed in
     const QPoint at = scroll->viewport()->mapTo(editor->window(), scroll->mapFromScene(editor->drawView()->mapToScene(canvasPoint)));
     QTest::mouseClick(editor->window()->windowHandle(), Qt::LeftButton, {}, at);
     ASSERT_TRUE(searchEnds(editor));
@@ -311,4 +312,21 @@ TEST_F(FacesCommandsTest, AFaceFromAnotherPhotoIsFitted) {
     EXPECT_NE(editor->drawView()->currentImage().bitmap().convertToFormat(QImage::Format_RGB32), other);
     EXPECT_EQ(editor->drawView()->currentImage().bitmap().convertToFormat(QImage::Format_RGB32).pixel(target.landmarks[30].toPoint()),
               other.pixel(target.landmarks[30].toPoint()));
+}
+
+// A small face: Faces zooms in to it, and the selection, its handles the size they always are on the screen,
+// sits around the face instead of covering it.
+TEST_F(FacesCommandsTest, ASmallFaceIsZoomedTo) {
+    MoxelViewController* editor = editorWith(facePhotograph(QStringLiteral("O5.jpg")));
+    press(editor, editor->findFacesItem());
+    ASSERT_TRUE(searchEnds(editor));
+    ASSERT_FALSE(editor->faceCommands()->foundFaces().empty());
+    const faces::Face& face = editor->faceCommands()->foundFaces()[std::size_t(editor->faceCommands()->currentFaceIndex())];
+    const qreal zoom = editor->scrollView()->zoomScale();
+    EXPECT_GT(zoom, 1.5);
+    EXPECT_EQ(editor->drawView()->selectionView()->zoom(), zoom);
+    EXPECT_NEAR(face.size.width() / editor->drawView()->scaleRatio() * zoom, FaceCommands::smallestFaceOnScreen, 1.0);
+    EXPECT_NEAR(editor->drawView()->scaleSelectedRegion().width(), face.size.width(), 1.0);
+    EXPECT_NEAR(editor->drawView()->scaleSelectedRegion().height(), face.size.height(), 1.0);
+    renderScreenToPng(editor->window(), QStringLiteral("small-face-zoomed-phone"));
 }

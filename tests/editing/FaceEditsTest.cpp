@@ -142,6 +142,30 @@ TEST_F(FaceEditsTest, PlaceSelectionFitsARegion) {
     EXPECT_NEAR(canvas->scaleSelectionFrame().center().x(), 100, 0.01);
 }
 
+// Zoomed in, the overlay keeps its handles' size on the screen: a region too small for the overlay at zoom 1
+// gets the selection fitted around it, a copy cuts just that region, a change of zoom keeps the region where
+// it is on the canvas, and the saved size is the one zoom 1 would have.
+TEST_F(FaceEditsTest, ZoomedInASmallRegionGetsTheSelectionAroundIt) {
+    canvas->setCurrentImage(Image(grinsley::testing::gradientPhoto({800, 400})));
+    overlay()->setZoom(4);
+    canvas->placeSelection({QPointF(100, 100), QSizeF(20, 24), 0}); // 10 x 12 canvas points
+    EXPECT_NEAR(canvas->scaleSelectedRegion().width(), 20, 0.01);
+    EXPECT_NEAR(canvas->scaleSelectedRegion().height(), 24, 0.01);
+    EXPECT_NEAR(canvas->scaleSelectionFrame().center().x(), 100, 0.01);
+    const QSizeF margins(2 * selection::horizontalContentOffset, 2 * selection::verticalContentOffset);
+    EXPECT_EQ(overlay()->bounds().size(), QSizeF(40, 48) + margins) << "the overlay's own points are the screen's";
+    EXPECT_NEAR(canvas->scaleSelectionFrame().width(), (40 + margins.width()) / 4 * 2, 0.01) << "drawn a quarter as large";
+    EXPECT_EQ(overlay()->unzoomedBoundsSize(), QSizeF(10, 12) + margins);
+    EXPECT_EQ(copiedPiece().size(), QSize(20, 24));
+    EXPECT_EQ(canvas->snapshot().size, QSizeF(10, 12) + margins);
+    overlay()->setZoom(3);
+    EXPECT_NEAR(canvas->scaleSelectedRegion().width(), 20, 0.01) << "the region stays as it was on the canvas";
+    EXPECT_NEAR(canvas->scaleSelectionFrame().center().y(), 100, 0.01);
+    // Back at zoom 1 the smallest overlay holds again.
+    overlay()->setZoom(1);
+    EXPECT_EQ(overlay()->bounds().size(), QSizeF(overlay()->minSelectionViewWidth(), overlay()->minSelectionViewHeight()));
+}
+
 // Each region goes to the other's place, turned and scaled to fit, in one edit that one Undo takes back;
 // nothing else changes, and the floating piece stays.
 TEST_F(FaceEditsTest, SwapRegionsExchangesTwoRegions) {
