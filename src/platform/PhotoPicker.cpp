@@ -99,7 +99,9 @@ PhotoPicker::PhotoPicker(QWidget* parent) : ViewController(parent) {
     _grid->setUniformItemSizes(true);
     _grid->setIconSize(QSize(thumbnailSide / 2, thumbnailSide / 2));
     _grid->setGridSize(QSize(thumbnailSide / 2 + 8, thumbnailSide / 2 + 8));
-    _grid->setSpacing(2);
+    _grid->setSpacing(0);
+    _grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    _grid->viewport()->installEventFilter(this);
     _grid->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     layout->addWidget(_grid, 1);
     _empty = new QLabel(tr("Looking for photos\u2026"), this);
@@ -178,6 +180,61 @@ void PhotoPicker::showThumbnail(int row, const QImage& image) {
 
 QFileDialog* PhotoPicker::browseDialog() const { return _dialog.data(); }
 
+bool PhotoPicker::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == _grid->viewport() && event->type() == QEvent::Resize)
+        fitGrid();
+    return ViewController::eventFilter(watched, event);
+}
+
+void PhotoPicker::fitGrid() {
+    const int width = _grid->viewport()->width();
+    const int columns = std::max(1, width / (thumbnailSide / 2 + 8));
+    const int cell = width / columns;
+    if (cell <= 0 || _grid->gridSize().width() == cell)
+        return;
+    _grid->setGridSize(QSize(cell, cell));
+    _grid->setIconSize(QSize(cell - 8, cell - 8));
+    for (int i = 0; i < _grid->count(); ++i)
+        _grid->item(i)->setSizeHint(_grid->gridSize());
+}
+
+// Qt's own dialog in the program's dark look, inside the window it belongs to: a list of names (no columns to
+// cut off), the places beside it only where the window is wide enough for both.
+void PhotoPicker::fitBrowseDialog(QFileDialog* dialog, QWidget* host) {
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setViewMode(QFileDialog::List);
+    dialog->setObjectName(QStringLiteral("browseDialog"));
+    dialog->setStyleSheet(QStringLiteral(
+        "#browseDialog { background: #1f2024; }"
+        "#browseDialog QLabel { color: #f2f2f4; font-size: 14px; }"
+        "#browseDialog QListView, #browseDialog QTreeView, #browseDialog QLineEdit, #browseDialog QComboBox {"
+        " background: #2a2c31; color: #f2f2f4; border: 1px solid #4a4d55; border-radius: 6px;"
+        " selection-background-color: #2c6fd6; selection-color: white; min-height: 30px; }"
+        "#browseDialog QComboBox QAbstractItemView { background: #2a2c31; color: #f2f2f4; }"
+        "#browseDialog QPushButton { min-height: 36px; padding: 0 16px; border-radius: 9px; border: none;"
+        " background: #474a52; color: white; font-size: 15px; }"
+        "#browseDialog QPushButton:pressed { background: #2c6fd6; }"
+        "#browseDialog QToolButton { background: #2a2c31; border: 1px solid #4a4d55; border-radius: 6px; color: #f2f2f4; }"));
+    const QSize room = host ? host->window()->size() - QSize(16, 32) : QSize(560, 440);
+    const QSize size(std::min(560, room.width()), std::min(440, room.height()));
+    dialog->setMinimumSize(0, 0);
+    dialog->resize(size);
+    // On a phone's width only what choosing a photo needs: no places beside the list, no view or folder buttons.
+    const bool narrow = size.width() < 480;
+    for (const char* name : {"sidebar", "forwardButton", "newFolderButton", "listModeButton", "detailModeButton"})
+        if (auto* part = dialog->findChild<QWidget*>(QLatin1String(name)))
+            part->setVisible(!narrow);
+    for (const char* name : {"lookInCombo", "fileTypeCombo", "fileNameEdit"})
+        if (auto* part = dialog->findChild<QWidget*>(QLatin1String(name))) {
+            part->setMinimumWidth(0);
+            part->setSizePolicy(QSizePolicy::Ignored, part->sizePolicy().verticalPolicy());
+        }
+    if (host) {
+        const QRect window(host->window()->mapToGlobal(QPoint(0, 0)), host->window()->size());
+        dialog->move(window.center() - QPoint(size.width() / 2, size.height() / 2));
+    }
+}
+
 void PhotoPicker::browse() {
     if (_dialog) {
         _dialog->raise();
@@ -188,6 +245,7 @@ void PhotoPicker::browse() {
                                    tr("Photos (%1)").arg(photoPatterns.join(QLatin1Char(' '))));
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    fitBrowseDialog(dialog, host);
     _dialog = dialog;
     // The callback is copied: the picker may be closed before the dialog is.
     connect(dialog, &QFileDialog::fileSelected, dialog,

@@ -59,8 +59,12 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override; // Escape cancels
+    bool eventFilter(QObject* watched, QEvent* event) override; // the grid's width
 
 private:
+    // Columns of thumbnails that fill the grid's width, no strip left over at the side.
+    void fitGrid();
+    static void fitBrowseDialog(QFileDialog* dialog, QWidget* host);
     void showPhotos(const QStringList& photos);
     void showThumbnail(int row, const QImage& image);
 

@@ -142,6 +142,22 @@ TEST_F(PhotoIntakeTest, ThePhoneLibraryIsAGridOfThePhotosNewestFirst) {
     EXPECT_EQ(picker->photos(), QStringList({names[1], names[2], names[0]}));
     EXPECT_EQ(QDir(platform::PhotoPicker::thumbnailFolder()).entryList(QDir::Files).size(), 3) << "kept for next time";
     grinsley::testing::renderScreenToPng(app->window(), "photo-picker-phone");
+    // The columns fill the width: no strip left over at the side.
+    const int cell = picker->grid()->gridSize().width(), across = picker->grid()->viewport()->width();
+    EXPECT_LT(across - (across / cell) * cell, across / cell) << cell << " in " << across;
+
+    // Browse: the program's own dark dialog, inside the phone's window, a list of names without columns.
+    QTest::mouseClick(picker->browseButton(), Qt::LeftButton);
+    QPointer<QFileDialog> dialog = picker->browseDialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
+    EXPECT_EQ(dialog->viewMode(), QFileDialog::List);
+    const QRect window(app->window()->mapToGlobal(QPoint(0, 0)), app->window()->size());
+    EXPECT_TRUE(window.contains(dialog->frameGeometry())) << "inside the 390-point window: " << dialog->frameGeometry().x() << "," << dialog->frameGeometry().y() << " " << dialog->frameGeometry().width() << "x" << dialog->frameGeometry().height() << " min " << dialog->minimumSizeHint().width();
+    EXPECT_LT(dialog->palette().color(QPalette::Window).lightness(), 60) << "dark";
+    grinsley::testing::renderScreenToPng(app->window(), "browse-dialog-phone");
+    dialog->reject();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
     QListWidget* grid = picker->grid();
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualItemRect(grid->item(0)).center());
