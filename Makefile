@@ -44,11 +44,13 @@ resources: setup
 	@cmake --build build/tools --target grinsley_resource_generator
 	@QT_QPA_PLATFORM=offscreen build/tools/tools/resource_generator/grinsley_resource_generator resources/images resources/icons
 
-# Retakes the user manual's pictures from the running program into resources/html/manual.
-manual: setup
+# Retakes the user manual's pictures and the tutorial video from the running program into resources/html.
+manual:
+	@tools/setup.sh manual
 	@cmake -S . -B build/tools -G Ninja -DGRINSLEY_BUILD_TOOLS=ON -DGRINSLEY_BUILD_TESTS=OFF >/dev/null
 	@cmake --build build/tools --target grinsley_manual_screens
 	@QT_QPA_PLATFORM=offscreen build/tools/tools/manual_screens/grinsley_manual_screens resources/html/manual
+	@QT_QPA_PLATFORM=offscreen build/tools/tools/manual_screens/grinsley_manual_screens --video resources/html/Tutorial.webm
 
 clean:
 	rm -rf build

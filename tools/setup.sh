@@ -12,9 +12,13 @@ packages=(
   libopencv-dev opencv-data libdlib-dev libdlib-data
 )
 
-# The benchmarks compare photo intake with libvips' thumbnailer; only `make bench` needs it.
+# The benchmarks compare photo intake with libvips' thumbnailer; only `make bench` needs it. The tutorial video
+# is encoded by ffmpeg; only `make manual` needs it (the video is kept with the sources).
 if [ "${1:-}" = "bench" ]; then
   packages+=(libvips-tools)
+fi
+if [ "${1:-}" = "manual" ]; then
+  packages+=(ffmpeg)
 fi
 
 missing=()

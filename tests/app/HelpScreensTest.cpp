@@ -86,14 +86,17 @@ TEST_F(HelpScreensTest, VideoSizes) {
     EXPECT_EQ(phone.webView, QSizeF(320, 460));
 }
 
+// The online player is the page it always was around an embed the engine plays; no online video is set by
+// default, and one configured is the device's.
 TEST_F(HelpScreensTest, PlayerPageIsTheTemplate) {
     EXPECT_EQ(PlayVideoViewControlller::playerPage("https://video.test/v/abc", 687.6, 416),
               "<html><head><style type=\"text/css\">body { background-color: #282828; color: white; "
-              "margin-left: auto; margin-right: auto; }</style></head><body style=\"margin:0\"><embed id=\"player\" "
-              "src=\"https://video.test/v/abc\" type=\"application/x-shockwave-flash\" width=\"688\" "
-              "height=\"416\"></embed></body></html>");
+              "margin-left: auto; margin-right: auto; }</style></head><body style=\"margin:0\"><iframe id=\"player\" "
+              "src=\"https://video.test/v/abc\" width=\"688\" height=\"416\" frameborder=\"0\" "
+              "allow=\"autoplay; fullscreen\" allowfullscreen></iframe></body></html>");
     PlayVideoViewControlller::Configuration& config = PlayVideoViewControlller::configuration();
     const PlayVideoViewControlller::Configuration saved = config;
+    EXPECT_TRUE(PlayVideoViewControlller::videoUrl(false).isEmpty());
     config.watchUrlPrefix = "https://video.test/watch?v=";
     config.tabletVideoId = "T1";
     config.phoneVideoId = "P1";
@@ -102,8 +105,12 @@ TEST_F(HelpScreensTest, PlayerPageIsTheTemplate) {
     config = saved;
 }
 
-// The video screen shows its player and, without a connection, says so after it has appeared.
+// A configured online video: the screen shows its player and, without a connection, says so after it has
+// appeared.
 TEST_F(HelpScreensTest, VideoScreenWithoutAConnection) {
+    PlayVideoViewControlller::Configuration& config = PlayVideoViewControlller::configuration();
+    const PlayVideoViewControlller::Configuration saved = config;
+    config.phoneVideoId = "P1";
     grinsley::testing::LoopbackServer probe;
     probe.server().Get("/", [](const httplib::Request&, httplib::Response& response) { response.status = 503; });
     probe.start();
@@ -124,7 +131,37 @@ TEST_F(HelpScreensTest, VideoScreenWithoutAConnection) {
     ASSERT_TRUE(loaded.count() > 0 || loaded.wait(20000));
     EXPECT_EQ(evaluate(video->webView(), "document.getElementById('player').getAttribute('width')").toString(),
               QString::number(window.width()));
-    grinsley::testing::renderToPng(app->window(), "video-phone");
     qunsetenv("GRINSLEY_CONNECTIVITY_PROBE_URL");
     EXPECT_FALSE(video->shouldAutorotateToInterfaceOrientation(platform::InterfaceOrientation::LandscapeLeft));
+    config = saved;
+}
+
+// The bundled tutorial plays without a connection (and says nothing of one), at the player's sizes, on both
+// layouts; on the tablet the room around the square player is dark.
+TEST_F(HelpScreensTest, TheBundledTutorialPlays) {
+    for (platform::Idiom idiom : {platform::Idiom::Phone, platform::Idiom::Tablet}) {
+        launch(idiom);
+        QTest::mouseClick(app->startupViewController()->videoButton(), Qt::LeftButton);
+        auto* video = qobject_cast<PlayVideoViewControlller*>(app->navigationController()->topViewController());
+        ASSERT_TRUE(video);
+        EXPECT_FALSE(video->playsOnline());
+        QSignalSpy loaded(video->webView(), &QWebEngineView::loadFinished);
+        ASSERT_TRUE(loaded.count() > 0 || loaded.wait(20000));
+        EXPECT_EQ(evaluate(video->webView(), "document.getElementById('player').canPlayType('video/webm; codecs=\"vp9\"')").toString(),
+                  "probably");
+        // Its length is known once the engine has read the file: it can be played.
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return evaluate(video->webView(), "document.getElementById('player').readyState").toInt() >= 1;
+        }, 15000)) << "the video never loaded";
+        const double seconds = evaluate(video->webView(), "document.getElementById('player').duration").toDouble();
+        EXPECT_GT(seconds, 10.0);
+        EXPECT_LE(seconds, 60.0) << "a minute at most";
+        const QSizeF player = PlayVideoViewControlller::sizesFor(QSizeF(app->window()->size()), 44, idiom == platform::Idiom::Tablet).player;
+        EXPECT_EQ(evaluate(video->webView(), "document.getElementById('player').getAttribute('width')").toString(),
+                  QString::number(player.width()));
+        EXPECT_TRUE(platform::AlertView::visibleAlerts().isEmpty());
+        EXPECT_LT(video->palette().color(QPalette::Window).lightness(), 60) << "dark around the player";
+        QTest::qWait(600); // a few frames in
+        grinsley::testing::renderToPng(app->window(), idiom == platform::Idiom::Phone ? "video-phone" : "video-tablet");
+    }
 }

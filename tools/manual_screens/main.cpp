@@ -1,10 +1,12 @@
 // Takes the pictures of the user manual from the running program: the screens a user meets, on the phone
-// layout and one on the tablet layout, written as PNGs into the manual's folder. Run it again (make manual)
-// whenever the screens change.
+// layout and one on the tablet layout, written as PNGs into the manual's folder. With --video it records the
+// tutorial video instead: a scripted session, frame by frame, encoded to WebM by ffmpeg. Run it again
+// (make manual) whenever the screens change.
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -13,6 +15,7 @@
 
 #include "app/MoxelAppDelegate.h"
 #include "app/FaceCommands.h"
+#include "app/MainScrollView.h"
 #include "app/MoxelViewController.h"
 #include "app/ShapePickerViewController.h"
 #include "app/StartupViewController.h"
@@ -167,6 +170,105 @@ bool tabletScreen(Shooter& shooter) {
     return shooter.shoot(app->window(), QStringLiteral("tablet-editor"));
 }
 
+// Frames of the window, ten a second, for the tutorial video.
+class Recorder {
+public:
+    Recorder(QWidget* window, QString folder) : _window(window), _folder(std::move(folder)) {}
+    // Lets the program run for a while and records it.
+    void hold(double seconds) {
+        for (int i = 0; i < int(seconds * fps); ++i) {
+            wait(1000 / fps);
+            frame();
+        }
+    }
+    // Moves the selection to a point of the canvas over a while, as a finger would drag it.
+    void drag(MoxelViewController* editor, QPointF to, double seconds) {
+        SelectionView* overlay = editor->drawView()->selectionView();
+        const QPointF from = overlay->center();
+        const int steps = int(seconds * fps);
+        for (int i = 1; i <= steps; ++i) {
+            placeSelection(editor, from + (to - from) * (double(i) / steps));
+            wait(1000 / fps);
+            frame();
+        }
+    }
+    bool encode(const QString& video) const {
+        QProcess ffmpeg;
+        ffmpeg.start(QStringLiteral("ffmpeg"),
+                     {QStringLiteral("-y"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-framerate"),
+                      QString::number(fps), QStringLiteral("-i"), _folder + QStringLiteral("/frame%04d.png"), QStringLiteral("-c:v"),
+                      QStringLiteral("libvpx-vp9"), QStringLiteral("-b:v"), QStringLiteral("0"), QStringLiteral("-crf"),
+                      QStringLiteral("42"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), video});
+        if (!ffmpeg.waitForFinished(600000) || ffmpeg.exitCode() != 0) {
+            QTextStream(stderr) << "ffmpeg failed (tools/setup.sh video installs it): " << ffmpeg.readAllStandardError() << "\n";
+            return false;
+        }
+        QTextStream(stdout) << video << " (" << _frames << " frames)\n";
+        return true;
+    }
+
+private:
+    static constexpr int fps = 10;
+    void frame() {
+        platform::grabScreen(_window).save(QStringLiteral("%1/frame%2.png").arg(_folder).arg(_frames++, 4, 10, QLatin1Char('0')));
+    }
+    QWidget* _window;
+    QString _folder;
+    int _frames = 0;
+};
+
+// The tutorial: open the sample, find the faces and swap them, take it back, then copy a face and paste it
+// beside the other, change the shape, and share.
+bool recordTutorial(const QString& video) {
+    QTemporaryDir frames;
+    const std::unique_ptr<MoxelAppDelegate> launched = launch(platform::Idiom::Phone);
+    MoxelAppDelegate& app = *launched;
+    QWidget* window = app.window();
+    Recorder recorder(window, frames.path());
+    recorder.hold(2);
+    MoxelViewController* editor = startEditor(app);
+    recorder.hold(2);
+    editor->displayLoadedImage(samplePhoto());
+    recorder.hold(1.5);
+    const auto facesSettle = [editor, &recorder] {
+        while (editor->faceCommands()->isFindingFaces())
+            recorder.hold(0.1);
+    };
+    editor->findFacesButtonTouched();
+    facesSettle();
+    recorder.hold(2);
+    editor->findFacesButtonTouched();
+    recorder.hold(2);
+    editor->swapFacesButtonTouched();
+    facesSettle();
+    recorder.hold(2.5);
+    editor->undoButtonTouched();
+    recorder.hold(1.5);
+    editor->scrollView()->setZoomScale(1, true); // a pinch back out to the whole photo
+    recorder.hold(1.5);
+    const QPointF centre = editor->drawView()->bounds().center();
+    recorder.drag(editor, centre + QPointF(-75, -15), 1);
+    editor->copyButtonTouched();
+    recorder.hold(1.5);
+    recorder.drag(editor, centre + QPointF(77, -15), 1.5);
+    recorder.hold(0.5);
+    editor->pasteButtonTouched();
+    recorder.hold(2);
+    editor->undoButtonTouched();
+    editor->shapesButtonTouched();
+    recorder.hold(1.5);
+    if (auto* picker = editor->findChild<ShapePickerViewController*>())
+        picker->button2Touched();
+    recorder.hold(2);
+    editor->organizeButtonTouched();
+    recorder.hold(2.5);
+    editor->dismissPopoverViews(false);
+    if (editor->currentActionSheet())
+        editor->currentActionSheet()->dismissWithClickedButtonIndex(-1, false);
+    recorder.hold(1);
+    return recorder.encode(video);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -180,6 +282,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Grinsley"));
     QCoreApplication::setOrganizationName(QStringLiteral("Grinsley"));
+    if (argc > 2 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("--video"))
+        return recordTutorial(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("resources/html/manual");
     QDir().mkpath(folder);
     Shooter shooter(folder);
