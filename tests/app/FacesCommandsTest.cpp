@@ -298,9 +298,18 @@ TEST_F(FacesCommandsTest, AFaceFromAnotherPhotoIsFitted) {
     QTest::mouseClick(editor->bottomToolbar()->widgetForAction(editor->pasteItem()), Qt::LeftButton);
     ASSERT_TRUE(searchEnds(editor));
     const QImage fitted = editor->drawView()->currentImage().bitmap().convertToFormat(QImage::Format_RGB32);
-    // Changed over the face, nowhere far from it.
+    // Changed over the face, nowhere far from it, and in the colours of the face it covers (a plain paste of
+    // the copied face would bring its warm skin onto this nearly grey photograph).
     EXPECT_NE(fitted.pixel(target.landmarks[30].toPoint()), other.pixel(target.landmarks[30].toPoint()));
     EXPECT_EQ(fitted.pixel(2, 2), other.pixel(2, 2));
+    const auto warmth = [&](const QImage& image) {
+        double sum = 0;
+        for (int i = 36; i <= 47; ++i) // around the eyes, where the fitted face lies whole
+            sum += qRed(image.pixel(target.landmarks[std::size_t(i)].toPoint() + QPoint(0, 6))) -
+                   qBlue(image.pixel(target.landmarks[std::size_t(i)].toPoint() + QPoint(0, 6)));
+        return sum / 12;
+    };
+    EXPECT_NEAR(warmth(fitted), warmth(other), 12.0);
     renderScreenToPng(editor->window(), QStringLiteral("face-from-another-photo-phone"));
     QTest::mouseClick(editor->bottomToolbar()->widgetForAction(editor->undoItem()), Qt::LeftButton);
     EXPECT_EQ(editor->drawView()->currentImage().bitmap().convertToFormat(QImage::Format_RGB32), other);
