@@ -170,8 +170,12 @@ public:
     void uploadPhotoToSocial();
 
     // --- Additions: photo files, faces and piece options, the photo picker's closing
-    // A photo file, by the same way as a picked photo; false when another photo is still loading.
+    // A photo file, by the same way as a picked photo; false when another photo is still loading. Over a photo
+    // with edits not saved or shared, a sheet asks first ("Replace the edited photo?"), and the photo opens only
+    // on Replace.
     bool openPhotoFile(const QString& path);
+    // Whether the photo changed since it was opened, saved to the album or e-mailed.
+    bool hasUnsavedEdits() const;
     void findFacesButtonTouched();
     void swapFacesButtonTouched();
     // The piece options in a popover at the Edge item.
@@ -234,6 +238,9 @@ private:
     QAction* _edgeItem = nullptr;
     QAction* _compareItem = nullptr;
     bool _isLoadingImage = false;
+    qint64 _keptPhoto = 0; // the photo (by cache key) as last opened, saved or shared
+    // Runs `replace` at once, or after the user said Replace over unsaved edits.
+    void askBeforeReplacing(std::function<void()> replace);
     std::unique_ptr<BusySpinner> _busy;
     PhotoIntake* _intake = nullptr;          // child object
     FaceCommands* _faceCommands = nullptr;   // child object, made with the canvas

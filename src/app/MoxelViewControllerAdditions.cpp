@@ -17,6 +17,7 @@
 #include "app/ShapePickerViewController.h"
 #include "app/TextBubbleViewController.h"
 #include "editing/DrawView.h"
+#include "platform/AlertView.h"
 #include "platform/Device.h"
 #include "platform/PhotoPicker.h"
 
@@ -25,7 +26,34 @@ namespace grinsley {
 // ---------------------------------------------------------------------------------------------------------
 // Additions: photo files and the photo picker's closing
 
-bool MoxelViewController::openPhotoFile(const QString& path) { return _intake->openFile(path); }
+bool MoxelViewController::openPhotoFile(const QString& path) {
+    if (_intake->isLoading())
+        return false;
+    askBeforeReplacing([self = QPointer<MoxelViewController>(this), path] {
+        if (self)
+            self->_intake->openFile(path);
+    });
+    return true;
+}
+
+bool MoxelViewController::hasUnsavedEdits() const {
+    return hasCurrentImage() && _drawView->currentImage().bitmap().cacheKey() != _keptPhoto;
+}
+
+// Nothing of the user's is replaced without a word: a photo with edits not saved or shared is only replaced on
+// Replace. The floating piece carries over either way, as it always has.
+void MoxelViewController::askBeforeReplacing(std::function<void()> replace) {
+    if (!hasUnsavedEdits()) {
+        replace();
+        return;
+    }
+    platform::AlertView(tr("Replace the edited photo?"), tr("The edits to this photo have not been saved or shared."),
+                        tr("Keep Editing"), {tr("Replace")}, [replace = std::move(replace)](int button) {
+                            if (button == 1)
+                                replace();
+                        })
+        .show();
+}
 
 void MoxelViewController::closePhotoPicker(platform::PhotoPicker* picker) {
     if (!picker || picker != _picker)

@@ -47,7 +47,10 @@ void MoxelViewController::openButtonTouched() {
 }
 
 void MoxelViewController::imagePickerControllerDidFinishPickingMedia(platform::PhotoPicker*, const platform::Image& photo) {
-    _intake->takePickedPhoto(photo);
+    askBeforeReplacing([self = QPointer<MoxelViewController>(this), photo] {
+        if (self)
+            self->_intake->takePickedPhoto(photo);
+    });
 }
 
 void MoxelViewController::displayLoadedImage(const platform::Image& photo) {
@@ -59,6 +62,7 @@ void MoxelViewController::displayLoadedImage(const platform::Image& photo) {
         _currentActionSheet->dismissWithClickedButtonIndex(-1, false);
     _scrollView->setZoomScale(_scrollView->minimumZoomScale());
     _drawView->setCurrentImage(photo);
+    _keptPhoto = _drawView->currentImage().bitmap().cacheKey();
     _drawView->setPreviousImage(platform::Image());
     _drawView->setPreviousSelectedImage(platform::Image());
     _drawView->forgetComparison();
@@ -106,10 +110,14 @@ void MoxelViewController::actionSheetDidDismissWithButtonIndex(platform::ActionS
 // Encoded and written on a thread of its own; the interface goes on meanwhile.
 void MoxelViewController::saveButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Save"));
+    const qint64 saved = _drawView->currentImage().bitmap().cacheKey();
     platform::PhotoAlbum::save(PhotoSharing::albumImage(_drawView->currentImage()),
-                               [self = QPointer<MoxelViewController>(this)](const std::optional<platform::ErrorRecord>& error) {
-                                   if (self)
-                                       self->saveCompleted(error);
+                               [self = QPointer<MoxelViewController>(this), saved](const std::optional<platform::ErrorRecord>& error) {
+                                   if (!self)
+                                       return;
+                                   if (!error)
+                                       self->_keptPhoto = saved;
+                                   self->saveCompleted(error);
                                });
 }
 
@@ -123,7 +131,12 @@ void MoxelViewController::emailButtonTouched() {
     const platform::Image photo = _drawView->currentImage();
     GrinsleyCommon::presentMailComposer(
         this, [&photo](platform::MailComposer& composer) { PhotoSharing::composePhotoMail(composer, photo); },
-        [this](platform::MailComposer* c, platform::MailComposeResult r) { mailComposeControllerDidFinishWithResult(c, r); });
+        [this, mailed = photo.bitmap().cacheKey()](platform::MailComposer* c, platform::MailComposeResult r) {
+            // Sent or kept as a draft: the photo is shared.
+            if (r == platform::MailComposeResult::Sent || r == platform::MailComposeResult::Saved)
+                _keptPhoto = mailed;
+            mailComposeControllerDidFinishWithResult(c, r);
+        });
 }
 
 void MoxelViewController::mailComposeControllerDidFinishWithResult(platform::MailComposer*, platform::MailComposeResult result) {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QGraphicsScene>
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -94,6 +95,19 @@ protected:
         const platform::UserDefaults& defaults = platform::UserDefaults::standard();
         return {defaults.objectForKey("selectionPhotoCenterX").toDouble(),
                 defaults.objectForKey("selectionPhotoCenterY").toDouble()};
+    }
+
+    // Answers the sheet that asks before an edited photo is replaced ("Replace" or "Keep Editing"); false when
+    // it is not on screen.
+    static bool answerReplaceSheet(bool replace) {
+        for (QMessageBox* box : platform::AlertView::visibleAlerts())
+            if (box->windowTitle() == QStringLiteral("Replace the edited photo?"))
+                for (QAbstractButton* button : box->buttons())
+                    if (button->text() == (replace ? QStringLiteral("Replace") : QStringLiteral("Keep Editing"))) {
+                        button->click();
+                        return true;
+                    }
+        return false;
     }
 
     // The title and message of the one alert on screen; empty when there is none or more than one.

@@ -125,6 +125,7 @@ TEST_F(EditorTest, PasteThenUndo) {
 TEST_F(EditorTest, TheItemsAfterLoadingUndoAndCopy) {
     MoxelViewController* editor = savedEditorAfterPaste();
     editor->imagePickerControllerDidFinishPickingMedia(nullptr, platform::Bundle::imageNamed("Sample1", "jpg"));
+    ASSERT_TRUE(answerReplaceSheet(true)) << "the pasted photo was not saved";
     ASSERT_TRUE(QTest::qWaitFor([&] { return !editor->isLoadingImage(); }, 5000));
     EXPECT_EQ(enabled(editor), photoAndPiece) << "loaded over a piece";
 
@@ -386,6 +387,7 @@ TEST_F(EditorTest, TheHoldMenuAfterAPhotoArrivesOverTheManual) {
     const QString photo = home() + "/handed.jpg";
     ASSERT_TRUE(grinsley::testing::writeQuadrantJpeg(photo, {800, 600}));
     platform::Application::shared().openArguments({photo}, home());
+    answerReplaceSheet(true); // if the first editor's photo was edited
     MoxelViewController* second = app->startupViewController()->mainViewController();
     ASSERT_NE(second, nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return second->hasCurrentImage() && !second->isLoadingImage(); }, 5000));

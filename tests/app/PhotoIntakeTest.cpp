@@ -199,6 +199,61 @@ TEST_F(PhotoIntakeTest, TheTabletLibraryIsAPopoverWithBrowse) {
     EXPECT_EQ(editor->drawView()->currentImage().pixelSize(), QSize(64, 48));
 }
 
+// A photo with edits not saved or shared is replaced only on Replace, whichever way the new photo comes (the
+// picker, a file, a second start); one unedited, or saved since its edit, is replaced at once. Undo back to the
+// photo as opened leaves nothing unsaved.
+TEST_F(PhotoIntakeTest, ReplacingAnEditedPhotoAsks) {
+    launch();
+    MoxelViewController* editor = start();
+    const QString first = home() + "/first.jpg", second = home() + "/second.jpg";
+    ASSERT_TRUE(grinsley::testing::writeQuadrantJpeg(first, {400, 300}));
+    ASSERT_TRUE(grinsley::testing::writeQuadrantJpeg(second, {300, 400}));
+    const auto opened = [&] { return QTest::qWaitFor([&] { return !editor->isLoadingImage() && editor->hasCurrentImage(); }, 5000); };
+    ASSERT_TRUE(editor->openPhotoFile(first));
+    ASSERT_TRUE(opened());
+    EXPECT_FALSE(editor->hasUnsavedEdits());
+    editor->copyItem()->trigger();
+    editor->drawView()->selectionView()->setCenterWithBoundsCheck(editor->drawView()->bounds().center() + QPointF(40, 40));
+    editor->pasteItem()->trigger();
+    ASSERT_TRUE(editor->hasUnsavedEdits());
+    const QImage edited = editor->drawView()->currentImage().bitmap();
+
+    // A file: asked, and Keep Editing keeps everything.
+    ASSERT_TRUE(editor->openPhotoFile(second));
+    EXPECT_EQ(onlyAlert().first, QStringLiteral("Replace the edited photo?"));
+    grinsley::testing::renderScreenToPng(app->window(), "replace-edited-photo-phone");
+    ASSERT_TRUE(answerReplaceSheet(false));
+    EXPECT_FALSE(editor->isLoadingImage());
+    EXPECT_EQ(editor->drawView()->currentImage().bitmap(), edited);
+    // A second start hands the file over the same way.
+    platform::Application::shared().openArguments({second}, home());
+    EXPECT_EQ(onlyAlert().first, QStringLiteral("Replace the edited photo?"));
+    ASSERT_TRUE(answerReplaceSheet(false));
+    // The picker: asked too.
+    editor->imagePickerControllerDidFinishPickingMedia(nullptr, platform::Bundle::imageNamed("Sample1", "jpg"));
+    ASSERT_TRUE(answerReplaceSheet(false));
+    EXPECT_EQ(editor->drawView()->currentImage().bitmap(), edited);
+
+    // Undo back to the photo as opened: nothing to lose, opened at once; so is one saved after its edit.
+    editor->undoItem()->trigger();
+    EXPECT_FALSE(editor->hasUnsavedEdits());
+    editor->pasteItem()->trigger();
+    editor->saveButtonTouched();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editor->hasUnsavedEdits(); }, 5000)) << "saved to the album";
+    ASSERT_TRUE(editor->openPhotoFile(second));
+    EXPECT_TRUE(platform::AlertView::visibleAlerts().isEmpty());
+    ASSERT_TRUE(opened());
+    EXPECT_EQ(editor->drawView()->currentImage().pixelSize(), QSize(300, 400));
+    EXPECT_TRUE(editor->drawView()->hasSelectedImage()) << "the piece carries over";
+
+    // Edited again: Replace opens the new photo.
+    editor->pasteItem()->trigger();
+    ASSERT_TRUE(editor->openPhotoFile(first));
+    ASSERT_TRUE(answerReplaceSheet(true));
+    ASSERT_TRUE(opened());
+    EXPECT_EQ(editor->drawView()->currentImage().pixelSize(), QSize(400, 300));
+}
+
 // A photo file opens through the worker, shrunk and upright, like a picked one.
 TEST_F(PhotoIntakeTest, APhotoFileOpensUpright) {
     launch();
@@ -229,6 +284,7 @@ TEST_F(PhotoIntakeTest, AFileThatCannotBeOpenedSaysWhyAndChangesNothing) {
     const QString pipe = home() + "/Holiday.jpg";
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     ASSERT_TRUE(editor->openPhotoFile(pipe));
+    ASSERT_TRUE(answerReplaceSheet(true)) << "the pasted photo was not saved";
     ASSERT_TRUE(QTest::qWaitFor([&] { return !editor->isLoadingImage(); }, 5000));
     EXPECT_EQ(onlyAlert(), std::pair(QStringLiteral("Cannot Open Photo"),
                                      QString::fromUtf8("\u201CHoliday.jpg\u201D is not a regular file.")));
