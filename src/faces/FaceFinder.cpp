@@ -1,18 +1,17 @@
 #include "FaceFinder.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <mutex>
-#include <thread>
-#include <array>
 #include <optional>
+#include <thread>
 
+#include <QFileInfo>
 #include <QLineF>
 #include <QPolygonF>
 #include <QTransform>
-
-#include <QFileInfo>
 
 #include <dlib/image_processing/frontal_face_detector.h>
 #include <dlib/image_processing/shape_predictor.h>
@@ -170,15 +169,19 @@ QPolygonF turnedBox(const Face& face) {
 double area(const Face& face) { return face.size.width() * face.size.height(); }
 } // namespace
 
+QRectF landmarkBounds(const Face& face) {
+    QPolygonF points;
+    for (QPointF p : face.landmarks)
+        points << p;
+    return points.boundingRect();
+}
+
 QPolygonF faceOutline(const Face& face) {
     if (!face.hasLandmarks())
         return {};
-    QPolygonF points;
-    for (std::size_t i = 0; i <= 26; ++i)
-        points << face.landmarks[i];
     std::vector<cv::Point2f> cvPoints;
-    for (QPointF p : points)
-        cvPoints.emplace_back(float(p.x()), float(p.y()));
+    for (std::size_t i = 0; i <= 26; ++i) // the jaw and the brows
+        cvPoints.emplace_back(float(face.landmarks[i].x()), float(face.landmarks[i].y()));
     std::vector<cv::Point2f> hull;
     cv::convexHull(cvPoints, hull);
     QPolygonF outline;
@@ -235,14 +238,15 @@ namespace {
 
 // The photo in grey, scaled so that its longer side is `side` (enlarged at most `largest` times); `scale` says
 // by how much.
-cv::Mat greyCopy(const QImage& photo, int side, double largest, double& scale, QImage& keep) {
+cv::Mat greyCopy(const QImage& photo, int side, double largest, double& scale) {
     scale = std::min(largest, double(side) / std::max(photo.width(), photo.height()));
-    // Scaled in colour, then made grey: both steps on the smaller image where it shrinks.
-    keep = photo.format() == QImage::Format_RGB32 || photo.format() == QImage::Format_ARGB32 ||
+    // Scaled in colour, then made grey: both steps on the smaller image where it shrinks. The grey copy is new
+    // memory, so the colour one need not outlive this.
+    const QImage colour = photo.format() == QImage::Format_RGB32 || photo.format() == QImage::Format_ARGB32 ||
                    photo.format() == QImage::Format_ARGB32_Premultiplied
                ? photo
                : photo.convertToFormat(QImage::Format_RGB32);
-    const cv::Mat full(keep.height(), keep.width(), CV_8UC4, const_cast<uchar*>(keep.constBits()), size_t(keep.bytesPerLine()));
+    const cv::Mat full(colour.height(), colour.width(), CV_8UC4, const_cast<uchar*>(colour.constBits()), size_t(colour.bytesPerLine()));
     cv::Mat scaled = full;
     if (scale != 1.0)
         cv::resize(full, scaled, cv::Size(qRound(photo.width() * scale), qRound(photo.height() * scale)), 0, 0,
@@ -261,8 +265,7 @@ FaceSearch cascadeSearch(const QImage& photo) {
         return search;
     }
     double scale = 1;
-    QImage small;
-    const cv::Mat view = greyCopy(photo, searchSide, 1.0, scale, small);
+    const cv::Mat view = greyCopy(photo, searchSide, 1.0, scale);
     cv::Mat grey;
     cv::equalizeHist(view, grey);
     std::vector<cv::Rect> found;
@@ -370,13 +373,6 @@ double iou(const QRectF& a, const QRectF& b) {
     return all > 0 ? shared / all : 0;
 }
 
-QRectF boundsOf(const std::vector<QPointF>& points) {
-    QPolygonF polygon;
-    for (QPointF p : points)
-        polygon << p;
-    return polygon.boundingRect();
-}
-
 // Each pass searches the search copy turned by `degrees` (counter-clockwise on screen for positive) and scaled
 // by `zoom`, runs the landmarks on what it finds, and maps everything back to the photo's pixels.
 void searchPass(dlib::frontal_face_detector& detector, const dlib::shape_predictor& shapes, const cv::Mat& grey,
@@ -417,8 +413,7 @@ void searchPass(dlib::frontal_face_detector& detector, const dlib::shape_predict
 // surer finding).
 std::vector<Face> landmarkSearch(LandmarkModel& m, const QImage& photo) {
     double scale = 1;
-    QImage small;
-    const cv::Mat grey = greyCopy(photo, landmarkSearchSide, maxEnlargement, scale, small);
+    const cv::Mat grey = greyCopy(photo, landmarkSearchSide, maxEnlargement, scale);
     // The three passes at once: on two cores they take two thirds of their time one after another.
     std::vector<Candidate> candidates, turnedLeft, turnedRight;
     std::thread left([&] { searchPass(m.detectors[1], m.shapes, grey, scale, turnedPassDegrees, turnedPassZoom, turnedLeft); });
@@ -436,13 +431,15 @@ std::vector<Face> landmarkSearch(LandmarkModel& m, const QImage& photo) {
     candidates.insert(candidates.end(), turned.begin(), turned.end());
     std::erase_if(candidates, [&](const Candidate& c) { return !looksLikeSkin(photo, c.face); });
     std::vector<Face> kept;
+    std::vector<QRectF> keptBounds;
     for (Candidate& c : candidates) {
-        const QRectF box = boundsOf(c.face.landmarks);
-        const bool again = std::any_of(kept.begin(), kept.end(), [&](const Face& k) {
-            return iou(box, boundsOf(k.landmarks)) > 0.3 || boundsOf(k.landmarks).contains(box.center());
-        });
-        if (!again)
-            kept.push_back(std::move(c.face));
+        const QRectF box = landmarkBounds(c.face);
+        const bool again = std::any_of(keptBounds.begin(), keptBounds.end(),
+                                       [&](const QRectF& k) { return iou(box, k) > 0.3 || k.contains(box.center()); });
+        if (again)
+            continue;
+        keptBounds.push_back(box);
+        kept.push_back(std::move(c.face));
     }
     return kept;
 }

@@ -40,6 +40,8 @@ struct FaceSearch {
 // Safe to call from any thread; calls are served one at a time. The models are read at the first call.
 FaceSearch findFaces(const QImage& photo);
 
+// The box around a face's landmarks (empty without them).
+QRectF landmarkBounds(const Face& face);
 // The outline of a face's jaw and brows (their convex hull), where a fitted face can reach; empty without
 // landmarks.
 QPolygonF faceOutline(const Face& face);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
+#include <tuple>
 
 #include <QLineF>
 #include <QTransform>
@@ -30,11 +32,8 @@ cv::Mat bgrOf(const QImage& photo, const QRect& area) {
 
 // The rectangle around a face that a fitting reads or writes: its landmarks with a margin, inside the photo.
 QRect areaAround(const Face& face, const QSize& photo) {
-    QPolygonF points;
-    for (QPointF p : face.landmarks)
-        points << p;
     const double margin = 0.15 * faceWidth(face) + 2;
-    return points.boundingRect().adjusted(-margin, -margin, margin, margin).toAlignedRect() & QRect(QPoint(0, 0), photo);
+    return landmarkBounds(face).adjusted(-margin, -margin, margin, margin).toAlignedRect() & QRect(QPoint(0, 0), photo);
 }
 
 // The triangles of a Delaunay triangulation of the target's landmarks, as indices into them: the same
@@ -132,7 +131,8 @@ void correctLight(cv::Mat& fitted, const cv::Mat& target, const cv::Mat& reached
     corrected.convertTo(fitted, CV_8UC3);
 }
 
-// Fits `source` onto `target`, reading the target's pixels from `photo` and writing the result into `into`.
+// Fits `source` onto `target`, reading the target's pixels from `photo` and blending the result into `into` (the
+// same size, 32-bit RGB), only inside the target's area.
 void fitInto(QImage& into, const QImage& photo, const Face& target, const QImage& from, const Face& source, QRect& changed) {
     const QRect area = areaAround(target, photo.size());
     const QRect sourceArea = areaAround(source, from.size());
@@ -155,9 +155,8 @@ void fitInto(QImage& into, const QImage& photo, const Face& target, const QImage
     matchColour(warped, core, here, core);
     correctLight(warped, here, (alpha > 0) & (mapX >= 0), faceWidth(target) / 12);
 
-    QImage out = into.copy(area).convertToFormat(QImage::Format_RGB32);
     for (int y = 0; y < area.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        auto* line = reinterpret_cast<QRgb*>(into.scanLine(area.y() + y)) + area.x();
         const uchar* a = alpha.ptr<uchar>(y);
         const float* reached = mapX.ptr<float>(y);
         const cv::Vec3b* w = warped.ptr<cv::Vec3b>(y);
@@ -170,13 +169,25 @@ void fitInto(QImage& into, const QImage& photo, const Face& target, const QImage
                            (qBlue(p) * (255 - k) + w[x][0] * k + 127) / 255);
         }
     }
-    const QImage::Format format = into.format();
-    QImage written = into.convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < area.height(); ++y)
-        std::copy_n(reinterpret_cast<const QRgb*>(out.constScanLine(y)), area.width(),
-                    reinterpret_cast<QRgb*>(written.scanLine(area.y() + y)) + area.x());
-    into = written.convertToFormat(format);
     changed |= area;
+}
+
+// The fits of `fits` (target, source photo, source face) laid into a copy of `photo`, each reading the photo as it
+// was; the copy is made 32-bit RGB once and given back in the photo's own format.
+QImage fitAll(const QImage& photo, std::initializer_list<std::tuple<const Face&, const QImage&, const Face&>> fits,
+              QRect* changed) {
+    QRect area;
+    QImage out = photo;
+    if (!photo.isNull()) {
+        out = photo.convertToFormat(QImage::Format_RGB32);
+        for (const auto& [target, from, source] : fits)
+            if (target.hasLandmarks() && source.hasLandmarks() && !from.isNull())
+                fitInto(out, photo, target, from, source, area);
+        out = area.isEmpty() ? photo : out.convertToFormat(photo.format());
+    }
+    if (changed)
+        *changed = area;
+    return out;
 }
 
 } // namespace
@@ -192,25 +203,13 @@ QImage fittingMask(const Face& face, const QRect& area) {
 }
 
 QImage fitFace(const QImage& photo, const Face& target, const QImage& from, const Face& source, QRect* changed) {
-    QImage out = photo;
-    QRect area;
-    if (target.hasLandmarks() && source.hasLandmarks() && !photo.isNull() && !from.isNull())
-        fitInto(out, photo, target, from, source, area);
-    if (changed)
-        *changed = area;
-    return out;
+    return fitAll(photo, {{target, from, source}}, changed);
 }
 
 QImage swapFaces(const QImage& photo, const Face& a, const Face& b, QRect* changed) {
-    QImage out = photo;
-    QRect area;
-    if (a.hasLandmarks() && b.hasLandmarks() && !photo.isNull()) {
-        fitInto(out, photo, a, photo, b, area);
-        fitInto(out, photo, b, photo, a, area);
-    }
-    if (changed)
-        *changed = area;
-    return out;
+    if (!a.hasLandmarks() || !b.hasLandmarks()) // both or neither
+        return fitAll(photo, {}, changed);
+    return fitAll(photo, {{a, photo, b}, {b, photo, a}}, changed);
 }
 
 bool posesDiffer(const Face& a, const Face& b) {
