@@ -131,17 +131,25 @@ void FaceCommands::swap(std::size_t a, std::size_t b) {
         _editor.edited();
         return;
     }
-    if (faces::posesDiffer(first, second))
-        platform::Notice::show(_editor.view, tr("These faces are turned differently; the swap may look unnatural."));
+    warnIfPosesDiffer(first, second);
     fitOnWorker([first, second](const QImage& photo) { return faces::swapFaces(photo, first, second); });
+}
+
+void FaceCommands::warnIfPosesDiffer(const faces::Face& a, const faces::Face& b) const {
+    if (faces::posesDiffer(a, b))
+        platform::Notice::show(_editor.view, tr("These faces are turned differently; the result may look unnatural."));
+}
+
+void FaceCommands::setBusy(bool busy) {
+    busy ? _editor.busyBegan() : _editor.busyEnded();
+    _editor.availabilityChanged();
 }
 
 void FaceCommands::fitOnWorker(std::function<QImage(const QImage&)> work) {
     const QImage photo = _editor.canvas->currentImage().bitmap();
     _fit.start([photo, work = std::move(work)] { return work(photo); },
                [this, from = photo.cacheKey()](const QImage& fitted) {
-                   _editor.busyEnded();
-                   _editor.availabilityChanged();
+                   setBusy(false);
                    // A photo changed meanwhile (another photo, an Undo) is never overwritten.
                    if (!_editor.canvas->applyEditedPhoto(fitted, from))
                        return;
@@ -149,8 +157,7 @@ void FaceCommands::fitOnWorker(std::function<QImage(const QImage&)> work) {
                    facesStillHold();
                    _editor.edited();
                });
-    _editor.busyBegan();
-    _editor.availabilityChanged();
+    setBusy(true);
 }
 
 void FaceCommands::pieceCopied() {
@@ -184,8 +191,7 @@ void FaceCommands::paste(std::function<void()> plainPaste) {
             return;
         }
         const faces::Face face = _faces[std::size_t(target)];
-        if (faces::posesDiffer(face, _copied->face))
-            platform::Notice::show(_editor.view, tr("These faces are turned differently; the result may look unnatural."));
+        warnIfPosesDiffer(face, _copied->face);
         fitOnWorker([face, copied = *_copied](const QImage& photo) { return faces::fitFace(photo, face, copied.around, copied.face); });
     });
 }
@@ -210,8 +216,7 @@ void FaceCommands::withFaces(std::function<void()> then) {
     }
     _search.start([photo] { return faces::findFaces(photo); },
                   [this, photo, then = std::move(then)](const faces::FaceSearch& found) {
-                      _editor.busyEnded();
-                      _editor.availabilityChanged();
+                      setBusy(false);
                       // The photo changed while its faces were sought: the answer is for another photo.
                       if (_editor.canvas->currentImage().bitmap().cacheKey() != photo.cacheKey())
                           return;
@@ -226,8 +231,7 @@ void FaceCommands::withFaces(std::function<void()> then) {
                       _faceIndex = -1;
                       then();
                   });
-    _editor.busyBegan();
-    _editor.availabilityChanged();
+    setBusy(true);
 }
 
 void FaceCommands::setBlendsIn(bool blends) {

@@ -76,6 +76,9 @@ private:
     void faceTapped(QPointF pixel);
     void putSelectionOn(int face);
     void swap(std::size_t a, std::size_t b);
+    void warnIfPosesDiffer(const faces::Face& a, const faces::Face& b) const;
+    // The spinner and the items' enabling while a search or a fit runs.
+    void setBusy(bool busy);
     // Works out an edit of the photo on a worker and applies it as one edit, if the photo is still the same.
     void fitOnWorker(std::function<QImage(const QImage&)> work);
     // The face under the selection's centre, or -1.

@@ -146,9 +146,9 @@ QRectF DrawView::scaleSelectionFrame() const { return canvasToPhoto(_selectionVi
 
 // The region sits at its overlay offset from the frame's corner; only its size is used.
 QRectF DrawView::scaleSelectedRegion() const {
-    const QRectF f = _selectionView->frame();
+    const qreal zoom = _selectionView->zoom();
     const QRectF region = _selectionView->selectionRegionRect();
-    return canvasToPhoto(QRectF(f.topLeft() + region.topLeft() / _selectionView->zoom(), region.size() / _selectionView->zoom()));
+    return canvasToPhoto(QRectF(_selectionView->frame().topLeft() + region.topLeft() / zoom, region.size() / zoom));
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -262,7 +262,7 @@ void DrawView::placeSelection(const pieces::PhotoRegion& region) {
     if (!_selectionView || _image.isNull() || !(_scaleRatio > 0))
         return;
     const QSizeF points = region.size / qreal(_scaleRatio);
-    _selectionView->setUnzoomedBoundsIfValid(points + QSizeF(2 * selection::horizontalContentOffset, 2 * selection::verticalContentOffset));
+    _selectionView->setCanvasRegionSizeIfValid(points);
     _selectionView->setRotationAngle(region.angle);
     _selectionView->setCenterWithBoundsCheck(photoToCanvas(region.centre));
     editCompleted();

@@ -107,7 +107,9 @@ void SelectionView::setZoom(qreal zoom) {
 
 QSizeF SelectionView::unzoomedBoundsSize() const { return (_size - margins) / _zoom + margins; }
 
-bool SelectionView::setUnzoomedBoundsIfValid(QSizeF size) { return setBoundsIfValid((size - margins) * _zoom + margins); }
+bool SelectionView::setUnzoomedBoundsIfValid(QSizeF size) { return setCanvasRegionSizeIfValid(size - margins); }
+
+bool SelectionView::setCanvasRegionSizeIfValid(QSizeF size) { return setBoundsIfValid(size * _zoom + margins); }
 
 void SelectionView::setBoundsSize(QSizeF size) {
     if (size == _size)

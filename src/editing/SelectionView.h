@@ -65,6 +65,8 @@ public:
     // the way back.
     QSizeF unzoomedBoundsSize() const;
     bool setUnzoomedBoundsIfValid(QSizeF size);
+    // Sets the selection region's size on the canvas (canvas points), raised to the smallest overlay.
+    bool setCanvasRegionSizeIfValid(QSizeF size);
 
     int minSelectionViewWidth() const { return selection::minSelectionViewWidth; }
     int minSelectionViewHeight() const { return selection::minSelectionViewHeight; }

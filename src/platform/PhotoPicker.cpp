@@ -204,17 +204,14 @@ void PhotoPicker::fitBrowseDialog(QFileDialog* dialog, QWidget* host) {
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setViewMode(QFileDialog::List);
     dialog->setObjectName(QStringLiteral("browseDialog"));
-    dialog->setStyleSheet(QStringLiteral(
-        "#browseDialog { background: #1f2024; }"
-        "#browseDialog QLabel { color: #f2f2f4; font-size: 14px; }"
-        "#browseDialog QListView, #browseDialog QTreeView, #browseDialog QLineEdit, #browseDialog QComboBox {"
-        " background: #2a2c31; color: #f2f2f4; border: 1px solid #4a4d55; border-radius: 6px;"
-        " selection-background-color: #2c6fd6; selection-color: white; min-height: 30px; }"
-        "#browseDialog QComboBox QAbstractItemView { background: #2a2c31; color: #f2f2f4; }"
-        "#browseDialog QPushButton { min-height: 36px; padding: 0 16px; border-radius: 9px; border: none;"
-        " background: #474a52; color: white; font-size: 15px; }"
-        "#browseDialog QPushButton:pressed { background: #2c6fd6; }"
-        "#browseDialog QToolButton { background: #2a2c31; border: 1px solid #4a4d55; border-radius: 6px; color: #f2f2f4; }"));
+    dialog->setStyleSheet(theme::darkPanel("browseDialog", 0) +
+                          QStringLiteral("#browseDialog QListView, #browseDialog QTreeView, #browseDialog QLineEdit,"
+                                         " #browseDialog QComboBox, #browseDialog QToolButton {"
+                                         " background: #2a2c31; color: #f2f2f4; border: 1px solid %1; border-radius: 6px;"
+                                         " selection-background-color: %2; selection-color: white; min-height: 30px; }"
+                                         "#browseDialog QComboBox QAbstractItemView { background: #2a2c31; color: #f2f2f4; }"
+                                         "#browseDialog QPushButton { min-height: 36px; }")
+                              .arg(theme::panelBorder.name(), theme::accent.name()));
     const QSize room = host ? host->window()->size() - QSize(16, 32) : QSize(560, 440);
     const QSize size(std::min(560, room.width()), std::min(440, room.height()));
     dialog->setMinimumSize(0, 0);

@@ -12,6 +12,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "platform/Theme.h"
+
 namespace grinsley::platform {
 
 namespace {
@@ -46,10 +48,10 @@ void Popover::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient fill(0, 0, 0, height());
-    fill.setColorAt(0, QColor(0x34, 0x37, 0x3e));
-    fill.setColorAt(1, QColor(0x1b, 0x1c, 0x20));
+    fill.setColorAt(0, theme::panelTop);
+    fill.setColorAt(1, theme::panelBottom);
     p.setBrush(fill);
-    p.setPen(QPen(QColor(0x4a, 0x4d, 0x55), 1));
+    p.setPen(QPen(theme::panelBorder, 1));
     p.drawPath(outline());
 }
 

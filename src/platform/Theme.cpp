@@ -54,7 +54,6 @@ void DarkCheckBox::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing);
     constexpr qreal side = 22;
     const QRectF box(1, (height() - side) / 2, side, side);
-    const QColor accent(0x2c, 0x6f, 0xd6);
     p.setPen(QPen(isChecked() ? accent : QColor(0x8e, 0x8e, 0x93), 1.5));
     p.setBrush(isChecked() ? accent : QColor(0x2c, 0x2c, 0x30));
     p.drawRoundedRect(box, 5, 5);

@@ -189,6 +189,7 @@ TEST_F(PhotoIntakeTest, TheTabletLibraryIsAPopoverWithBrowse) {
     QPointer<QFileDialog> dialog = grinsley::testing::EditorProbe::photoPicker(editor)->browseDialog();
     ASSERT_TRUE(dialog);
     EXPECT_EQ(dialog->parentWidget(), app->window());
+    grinsley::testing::renderScreenToPng(app->window(), "browse-dialog-tablet");
     editor->dismissPopoverViews(false);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_TRUE(dialog) << "the dialog outlives the popover";
