@@ -128,7 +128,6 @@ void FaceCommands::swap(std::size_t a, std::size_t b) {
         // Found without landmarks: the turned, scaled exchange of their ovals.
         _editor.canvas->swapRegions(regionOf(first), regionOf(second));
         facesStillHold();
-        _editor.edited();
         return;
     }
     warnIfPosesDiffer(first, second);
@@ -147,15 +146,19 @@ void FaceCommands::setBusy(bool busy) {
 
 void FaceCommands::fitOnWorker(std::function<QImage(const QImage&)> work) {
     const QImage photo = _editor.canvas->currentImage().bitmap();
-    _fit.start([photo, work = std::move(work)] { return work(photo); },
-               [this, from = photo.cacheKey()](const QImage& fitted) {
+    // Where the fit changed the photo is found on the worker too: the canvas keeps only that for Undo.
+    _fit.start([photo, work = std::move(work)] {
+                   QImage fitted = work(photo);
+                   const QRect changed = changedRegion(photo, fitted, photo.rect());
+                   return std::pair(std::move(fitted), changed);
+               },
+               [this, from = photo.cacheKey()](const std::pair<QImage, QRect>& fit) {
                    setBusy(false);
                    // A photo changed meanwhile (another photo, an Undo) is never overwritten.
-                   if (!_editor.canvas->applyEditedPhoto(fitted, from))
+                   if (!_editor.canvas->applyEditedPhoto(fit.first, from, fit.second))
                        return;
                    // The faces are where they were: only their contents changed.
                    facesStillHold();
-                   _editor.edited();
                });
     setBusy(true);
 }
@@ -197,15 +200,14 @@ void FaceCommands::paste(std::function<void()> plainPaste) {
 }
 
 bool FaceCommands::facesKnown() const {
-    const qint64 key = _editor.canvas->currentImage().bitmap().cacheKey();
-    return std::find(_facesPhotos.begin(), _facesPhotos.end(), key) != _facesPhotos.end();
+    return std::find(_facesPhotos.begin(), _facesPhotos.end(), _editor.canvas->photoVersion()) != _facesPhotos.end();
 }
 
 void FaceCommands::facesStillHold() {
-    // A long run of swaps keeps only the latest few photos: Undo goes back one step.
-    if (_facesPhotos.size() > 8)
+    // As many photos as the history can go back to, the one searched first among them.
+    if (_facesPhotos.size() > std::size_t(EditHistory::defaultMaxSteps))
         _facesPhotos.erase(_facesPhotos.begin() + 1);
-    _facesPhotos.push_back(_editor.canvas->currentImage().bitmap().cacheKey());
+    _facesPhotos.push_back(_editor.canvas->photoVersion());
 }
 
 void FaceCommands::withFaces(std::function<void()> then) {
@@ -215,10 +217,10 @@ void FaceCommands::withFaces(std::function<void()> then) {
         return;
     }
     _search.start([photo] { return faces::findFaces(photo); },
-                  [this, photo, then = std::move(then)](const faces::FaceSearch& found) {
+                  [this, version = _editor.canvas->photoVersion(), then = std::move(then)](const faces::FaceSearch& found) {
                       setBusy(false);
                       // The photo changed while its faces were sought: the answer is for another photo.
-                      if (_editor.canvas->currentImage().bitmap().cacheKey() != photo.cacheKey())
+                      if (_editor.canvas->photoVersion() != version)
                           return;
                       if (!found.error.isEmpty()) {
                           platform::Notice::show(_editor.view, found.error);
@@ -227,7 +229,7 @@ void FaceCommands::withFaces(std::function<void()> then) {
                       if (!found.notice.isEmpty() && !std::exchange(_noticeShown, true))
                           platform::Notice::show(_editor.view, found.notice);
                       _faces = found.faces;
-                      _facesPhotos = {photo.cacheKey()};
+                      _facesPhotos = {version};
                       _faceIndex = -1;
                       then();
                   });

@@ -38,7 +38,6 @@ public:
         std::function<bool()> isLoadingPhoto;
         std::function<void()> busyBegan, busyEnded; // the spinner while faces are sought
         std::function<void()> availabilityChanged;  // canUseFaces() may answer otherwise now
-        std::function<void()> edited;               // a swap was made: it can be undone
         // Zooms in (never out) so that a region of the canvas (canvas points) shows at least this wide.
         std::function<void(QRectF, qreal)> zoomToShow;
     };
@@ -101,7 +100,7 @@ private:
     std::optional<CopiedFace> _copied;
     bool _noticeShown = false; // what the search said of a missing model, said once a run
     platform::BackgroundJob<faces::FaceSearch> _search{this};
-    platform::BackgroundJob<QImage> _fit{this};
+    platform::BackgroundJob<std::pair<QImage, QRect>> _fit{this}; // the fitted photo and where it changed
 };
 
 } // namespace grinsley

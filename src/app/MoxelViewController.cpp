@@ -58,6 +58,7 @@ const std::vector<MoxelViewController::Item>& MoxelViewController::items() {
         {&C::_openItem, "openItem", "Open", &C::openButtonTouched, QKeySequence::Open},
         {&C::_organizeItem, "organizeItem", "Share", &C::organizeButtonTouched, {}},
         {&C::_undoItem, "undoItem", "Undo", &C::undoButtonTouched, QKeySequence::Undo},
+        {&C::_redoItem, "redoItem", "Redo", &C::redoButtonTouched, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
         {&C::_copyItem, "copyItem", "Copy", &C::copyButtonTouched, QKeySequence::Copy},
         {&C::_pasteItem, "pasteItem", "Paste", &C::pasteButtonTouched, QKeySequence::Paste},
         {&C::_swapItem, "swapItem", "Swap", &C::swapButtonTouched, {}},
@@ -117,21 +118,16 @@ void MoxelViewController::copyButtonTouched() {
 void MoxelViewController::pasteButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Paste"));
     // A face copied from a photo goes over a face fitted to it; anything else pastes as ever.
-    _faceCommands->paste([this] {
-        _drawView->doPaste();
-        _undoItem->setEnabled(true);
-    });
+    _faceCommands->paste([this] { _drawView->doPaste(); });
 }
 
 void MoxelViewController::swapButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Swap"));
     _drawView->doSwap();
-    _undoItem->setEnabled(true);
 }
 
 void MoxelViewController::cropButtonTouched() {
     _drawView->doCrop();
-    _undoItem->setEnabled(true);
     updateToolbarItems(true);
 }
 
@@ -151,7 +147,12 @@ void MoxelViewController::deleteButtonTouched() { clearButtonTouched(); }
 void MoxelViewController::undoButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Undo"));
     _drawView->doUndo();
-    _undoItem->setEnabled(false);
+    updateToolbarItems(_drawView->hasSelectedImage());
+}
+
+void MoxelViewController::redoButtonTouched() {
+    TallyAPI::logEvent(QStringLiteral("Redo"));
+    _drawView->doRedo();
     updateToolbarItems(_drawView->hasSelectedImage());
 }
 
@@ -177,9 +178,16 @@ void MoxelViewController::updateToolbarItems(bool piecePresent) {
         item->setEnabled(piecePresent);
 }
 
+// Undo and Redo follow the canvas's history (an edit makes a step; a new photo and a memory warning drop them
+// all), except while a photo loads.
+void MoxelViewController::updateUndoItems() {
+    _undoItem->setEnabled(!_isLoadingImage && _drawView && _drawView->canUndo());
+    _redoItem->setEnabled(!_isLoadingImage && _drawView && _drawView->canRedo());
+}
+
 void MoxelViewController::updateToolbarItemsForInitialState() {
     _openItem->setEnabled(true);
-    _undoItem->setEnabled(false);
+    updateUndoItems();
     for (QAction* item : {_organizeItem, _copyItem, _cropItem})
         item->setEnabled(hasCurrentImage());
     updateToolbarItems(hasSelectedImage());
@@ -187,7 +195,7 @@ void MoxelViewController::updateToolbarItemsForInitialState() {
 }
 
 void MoxelViewController::disableAllEditingToolbarItems() {
-    for (QAction* item : {_openItem, _organizeItem, _undoItem, _copyItem, _findFacesItem, _swapFacesItem})
+    for (QAction* item : {_openItem, _organizeItem, _undoItem, _redoItem, _copyItem, _findFacesItem, _swapFacesItem})
         item->setEnabled(false);
     updateToolbarItems(false);
 }
@@ -343,6 +351,7 @@ void MoxelViewController::setUpCanvas() {
     _scrollView->setAcceptDrops(false); // dropped photos are the window's to take
     _drawView->initialize(topBarHeight(), bottomBarHeight(), this);
     connect(_drawView, &DrawView::comparisonChanged, _compareItem, &QAction::setEnabled);
+    connect(_drawView, &DrawView::historyChanged, this, &MoxelViewController::updateUndoItems);
     // The selection's handles keep their size on the screen at any zoom.
     connect(_scrollView, &platform::ZoomingScrollView::zoomScaleChanged, this, [this](qreal zoom) {
         if (SelectionView* overlay = _drawView->selectionView())
@@ -363,11 +372,9 @@ void MoxelViewController::makeUnits() {
                                          _isLoadingImage = false;
                                          stopActivityIndicator();
                                          updateToolbarItemsForInitialState();
-                                         _undoItem->setEnabled(!_drawView->previousImage().isNull());
                                      }});
     FaceCommands::Editor faces{_drawView, this, [this] { return _isLoadingImage; }, [this] { _busy->begin(); },
                                [this] { _busy->end(); }, [this] { updateFaceItems(); },
-                               [this] { _undoItem->setEnabled(true); },
                                [this](QRectF region, qreal wide) {
                                    const qreal zoom = std::clamp(wide / std::max<qreal>(region.width(), 1), _scrollView->zoomScale(),
                                                                  _scrollView->maximumZoomScale());

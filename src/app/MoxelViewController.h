@@ -68,6 +68,7 @@ public:
     QAction* openItem() const { return _openItem; }
     QAction* organizeItem() const { return _organizeItem; }
     QAction* undoItem() const { return _undoItem; }
+    QAction* redoItem() const { return _redoItem; }
     QAction* copyItem() const { return _copyItem; }
     QAction* pasteItem() const { return _pasteItem; }
     QAction* swapItem() const { return _swapItem; }
@@ -102,6 +103,7 @@ public:
     void horizontalFlipButtonTouched();
     void clearButtonTouched();
     void undoButtonTouched();
+    void redoButtonTouched();
     void helpButtonTouched();
     bool canCopy() const override { return hasCurrentImage(); }
     bool canPaste() const override { return hasSelectedImage(); }
@@ -111,6 +113,7 @@ public:
     void updateToolbarItems(bool piecePresent);
     void updateToolbarItemsForInitialState();
     void disableAllEditingToolbarItems();
+    void updateUndoItems();
 
     // --- Child screens
     void openPopover(QWidget* content, QAction* fromItem);
@@ -184,7 +187,8 @@ public:
     static constexpr Qt::Key compareKey = Qt::Key_Backslash;
     void setComparing(bool comparing);
     FaceCommands* faceCommands() const { return _faceCommands; }
-    QList<QAction*> customMenuItems() const override { return {_findFacesItem, _swapFacesItem}; }
+    // Redo is in the hold menu where no bar has room for it (the phone).
+    QList<QAction*> customMenuItems() const override;
     void closePhotoPicker(platform::PhotoPicker* picker);
 
 protected:
@@ -225,6 +229,7 @@ private:
     QAction* _openItem = nullptr;
     QAction* _organizeItem = nullptr;
     QAction* _undoItem = nullptr;
+    QAction* _redoItem = nullptr;
     QAction* _copyItem = nullptr;
     QAction* _pasteItem = nullptr;
     QAction* _swapItem = nullptr;
@@ -238,7 +243,7 @@ private:
     QAction* _edgeItem = nullptr;
     QAction* _compareItem = nullptr;
     bool _isLoadingImage = false;
-    qint64 _keptPhoto = 0; // the photo (by cache key) as last opened, saved or shared
+    qint64 _keptPhoto = 0; // the photo (by the canvas's photoVersion) as last opened, saved or shared
     // Runs `replace` at once, or after the user said Replace over unsaved edits.
     void askBeforeReplacing(std::function<void()> replace);
     std::unique_ptr<BusySpinner> _busy;

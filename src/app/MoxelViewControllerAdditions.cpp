@@ -37,7 +37,7 @@ bool MoxelViewController::openPhotoFile(const QString& path) {
 }
 
 bool MoxelViewController::hasUnsavedEdits() const {
-    return hasCurrentImage() && _drawView->currentImage().bitmap().cacheKey() != _keptPhoto;
+    return hasCurrentImage() && _drawView->photoVersion() != _keptPhoto;
 }
 
 // Nothing of the user's is replaced without a word: a photo with edits not saved or shared is only replaced on
@@ -53,6 +53,12 @@ void MoxelViewController::askBeforeReplacing(std::function<void()> replace) {
                                 replace();
                         })
         .show();
+}
+
+QList<QAction*> MoxelViewController::customMenuItems() const {
+    if (platform::Device::isTablet())
+        return {_findFacesItem, _swapFacesItem};
+    return {_findFacesItem, _swapFacesItem, _redoItem};
 }
 
 void MoxelViewController::closePhotoPicker(platform::PhotoPicker* picker) {
@@ -141,6 +147,7 @@ void MoxelViewController::addKeyboardShortcuts() {
             saveButtonTouched();
     });
     _organizeItem->setToolTip(tr("%1 (%2 saves the photo)").arg(_organizeItem->text(), text(save->shortcut())));
+    _redoItem->setShortcuts({_redoItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     const std::pair<Qt::Key, QPointF> arrows[] = {{Qt::Key_Left, {-1, 0}}, {Qt::Key_Right, {1, 0}}, {Qt::Key_Up, {0, -1}}, {Qt::Key_Down, {0, 1}}};
     for (const auto& [key, step] : arrows) {
         command(QKeySequence(key), [this, step = step] { _drawView->nudgeSelection(step); });

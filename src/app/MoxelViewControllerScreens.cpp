@@ -62,7 +62,7 @@ void MoxelViewController::displayLoadedImage(const platform::Image& photo) {
         _currentActionSheet->dismissWithClickedButtonIndex(-1, false);
     _scrollView->setZoomScale(_scrollView->minimumZoomScale());
     _drawView->setCurrentImage(photo);
-    _keptPhoto = _drawView->currentImage().bitmap().cacheKey();
+    _keptPhoto = _drawView->photoVersion();
     _drawView->setPreviousImage(platform::Image());
     _drawView->setPreviousSelectedImage(platform::Image());
     _drawView->forgetComparison();
@@ -110,7 +110,7 @@ void MoxelViewController::actionSheetDidDismissWithButtonIndex(platform::ActionS
 // Encoded and written on a thread of its own; the interface goes on meanwhile.
 void MoxelViewController::saveButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Save"));
-    const qint64 saved = _drawView->currentImage().bitmap().cacheKey();
+    const qint64 saved = _drawView->photoVersion();
     platform::PhotoAlbum::save(PhotoSharing::albumImage(_drawView->currentImage()),
                                [self = QPointer<MoxelViewController>(this), saved](const std::optional<platform::ErrorRecord>& error) {
                                    if (!self)
@@ -131,7 +131,7 @@ void MoxelViewController::emailButtonTouched() {
     const platform::Image photo = _drawView->currentImage();
     GrinsleyCommon::presentMailComposer(
         this, [&photo](platform::MailComposer& composer) { PhotoSharing::composePhotoMail(composer, photo); },
-        [this, mailed = photo.bitmap().cacheKey()](platform::MailComposer* c, platform::MailComposeResult r) {
+        [this, mailed = _drawView->photoVersion()](platform::MailComposer* c, platform::MailComposeResult r) {
             // Sent or kept as a draft: the photo is shared.
             if (r == platform::MailComposeResult::Sent || r == platform::MailComposeResult::Saved)
                 _keptPhoto = mailed;

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QScopedValueRollback>
 #include <QTimer>
+#include <QTransform>
 
 #include "editing/EditingStateWriter.h"
 #include "editing/PieceOperations.h"
@@ -46,6 +47,24 @@ QString adoptedPath(platform::UserDefaults& defaults, const char* key) {
     return path;
 }
 } // namespace
+
+namespace {
+qint64 newPhotoVersion() {
+    static qint64 last = 0;
+    return ++last;
+}
+} // namespace
+
+class DrawView::StepScope {
+public:
+    explicit StepScope(DrawView* canvas) : _canvas(canvas) { _canvas->beginStep(); }
+    ~StepScope() { _canvas->endStep(); }
+    StepScope(const StepScope&) = delete;
+    StepScope& operator=(const StepScope&) = delete;
+
+private:
+    DrawView* _canvas;
+};
 
 DrawView::DrawView(QSizeF size, QGraphicsItem* parent) : QGraphicsObject(parent), _size(size) {
     setFlag(ItemClipsChildrenToShape, false);
@@ -120,6 +139,7 @@ void DrawView::checkSelectionBounds() {
 
 void DrawView::setCurrentImage(Image image) {
     _image = std::move(image);
+    _photoVersion = newPhotoVersion();
     _faceMarkers.clear();
     computeScaleRatio();
     update();
@@ -168,8 +188,8 @@ QImage DrawView::cutPiece(const pieces::PhotoRegion& region) const {
 void DrawView::doCopy() {
     if (!_selectionView || _image.isNull())
         return;
+    const StepScope step(this);
     _selectionView->runAnimation();
-    _previousSelectedImage = Image();
     maskAndSaveImage(cutPiece({scaleSelectionFrame().center(), scaleSelectedRegion().size(), _selectionView->rotationAngle()}));
 }
 
@@ -195,30 +215,45 @@ void DrawView::setEdgeSoftness(double softness) {
 }
 
 void DrawView::pasteAll(std::vector<std::pair<QImage, pieces::PhotoRegion>> pastes) {
+    const StepScope step(this);
     const QImage before = _image.bitmap();
     _comparison = before;
     emit comparisonChanged(true);
     QImage plain = before;
-    for (const auto& [piece, region] : pastes)
+    for (const auto& [piece, region] : pastes) {
         plain = pieces::pastePiece(plain, piece, region.centre, region.angle, region.size);
+        // A paste reaches no further than its turned region and a pixel of smoothing around it.
+        const QRectF box = QTransform().rotateRadians(region.angle).mapRect(QRectF(QPointF(), region.size).translated(-region.size.width() / 2, -region.size.height() / 2));
+        _pending.changed |= box.translated(region.centre).toAlignedRect().adjusted(-2, -2, 2, 2);
+    }
     setCurrentImage(Image(plain));
     if (!_blendsIn)
         return;
     // Blending takes longer than a frame: the plain result shows meanwhile, and the blended one replaces it
-    // only if nothing else changed the photo in between.
+    // only if nothing else changed the photo in between. Where it differs from the plain one is found on the
+    // worker too, so that the step grows to it without a pass over the photo here.
     const qint64 shown = plain.cacheKey();
     _blend.start(
-        [before, pastes = std::move(pastes)] {
+        [before, plain, pastes = std::move(pastes)] {
             QImage blended = before;
             for (const auto& [piece, region] : pastes)
                 blended = faces::blendIn(blended, pieces::pieceLayer(blended.size(), piece, region.centre, region.angle, region.size));
-            return blended;
+            const QRect changed = changedRegion(plain, blended, plain.rect());
+            return std::pair(blended, changed);
         },
-        [this, shown](const QImage& blended) {
+        [this, shown](const std::pair<QImage, QRect>& result) {
             if (_image.bitmap().cacheKey() != shown)
                 return;
-            setCurrentImage(Image(blended));
-            emit blendedPhotoReplaced(shown, _image.bitmap().cacheKey());
+            const qint64 plainVersion = _photoVersion;
+            const QImage plain = _image.bitmap();
+            setCurrentImage(Image(result.first));
+            if (const EditStep* latest = _history.undoable(); latest && latest->versionAfter == plainVersion) {
+                _history.amendLatest([&](EditStep& step) {
+                    replacePhotoAfter(step, plain, result.first, result.second);
+                    step.versionAfter = _photoVersion;
+                });
+            }
+            emit blendedPhotoReplaced(plainVersion, _photoVersion);
         });
 }
 
@@ -226,8 +261,6 @@ void DrawView::doPaste() {
     if (!_selectionView || _image.isNull() || !hasSelectedImage())
         return;
     _selectionView->runAnimation();
-    _previousSelectedImage = Image();
-    _previousImage = _image;
     const QRectF f = scaleSelectionFrame();
     // Summed in double precision, kept as float.
     const QPointF centre(float(double(f.x()) + double(f.width()) * 0.5),
@@ -242,16 +275,14 @@ void DrawView::swapRegions(const pieces::PhotoRegion& a, const pieces::PhotoRegi
     const QImage mask = pieceMask();
     const QImage pieceA = pieces::applyMask(cutPiece(a), mask);
     const QImage pieceB = pieces::applyMask(cutPiece(b), mask);
-    _previousSelectedImage = Image();
-    _previousImage = _image;
     pasteAll({{pieceA, b}, {pieceB, a}});
 }
 
-bool DrawView::applyEditedPhoto(const QImage& result, qint64 from) {
+bool DrawView::applyEditedPhoto(const QImage& result, qint64 from, QRect changed) {
     if (!_selectionView || _image.isNull() || result.isNull() || _image.bitmap().cacheKey() != from)
         return false;
-    _previousSelectedImage = Image();
-    _previousImage = _image;
+    const StepScope step(this);
+    _pending.changed = changed;
     _comparison = _image.bitmap();
     emit comparisonChanged(true);
     setCurrentImage(Image(result));
@@ -271,48 +302,159 @@ void DrawView::placeSelection(const pieces::PhotoRegion& region) {
 void DrawView::doSwap() {
     if (!_selectionView || _image.isNull() || !hasSelectedImage())
         return;
+    // One step: Undo brings back the photo and the earlier piece together.
+    const StepScope step(this);
     const Image earlier = _selectionView->imageSelection();
     doCopy();
     const Image underneath = _selectionView->imageSelection();
     _selectionView->setImageSelection(earlier);
     doPaste();
     _selectionView->setImageSelection(underneath);
-    _previousSelectedImage = earlier;
     update();
 }
 
+// Two steps, the Copy and the blank photo, so that one Undo brings the photo back and keeps the cropped piece.
 void DrawView::doCrop() {
     if (!_selectionView || _image.isNull())
         return;
-    _previousImage = _image;
     doCopy();
+    const StepScope step(this);
     setCurrentImage(Image(pieces::blankPhoto(_image.pixelSize(), platform::Device::isTablet())));
 }
 
-void DrawView::doUndo() {
-    if (_previousImage.isNull())
+void DrawView::doUndo() { travel(_history.undo(), false); }
+void DrawView::doRedo() { travel(_history.redo(), true); }
+
+void DrawView::travel(const EditStep* step, bool forward) {
+    if (!step)
         return;
     forgetComparison();
-    setCurrentImage(std::exchange(_previousImage, Image()));
-    if (!_previousSelectedImage.isNull() && _selectionView)
-        _selectionView->setImageSelection(std::exchange(_previousSelectedImage, Image()));
+    if (step->changesPhoto() || step->versionBefore != step->versionAfter) {
+        QImage photo = _image.bitmap();
+        _image = Image(); // the photo's only holder now, so that the step is written into it in place
+        showPhoto(step->photoAt(std::move(photo), forward), forward ? step->versionAfter : step->versionBefore);
+    }
+    if (step->changesPiece && _selectionView)
+        _selectionView->setImageSelection(forward ? step->pieceAfter : step->pieceBefore);
+    setSelectionPlace(step->place);
+    emit historyChanged();
+    editCompleted();
+}
+
+void DrawView::showPhoto(QImage photo, qint64 version) {
+    setCurrentImage(Image(std::move(photo)));
+    _photoVersion = version;
 }
 
 void DrawView::doClear() {
     if (!_selectionView)
         return;
+    const StepScope step(this);
     _selectionView->runAnimation();
     _selectionView->setImageSelection(Image());
 }
 
 void DrawView::flipHorizontally() {
+    const StepScope step(this);
     if (_selectionView)
         _selectionView->flipImage(false);
 }
 
 void DrawView::flipVertically() {
+    const StepScope step(this);
     if (_selectionView)
         _selectionView->flipImage(true);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// History
+
+SelectionPlace DrawView::selectionPlace() const {
+    if (!_selectionView)
+        return {};
+    return {selectionCenterInPhoto(), _selectionView->rotationAngle(), _selectionView->unzoomedBoundsSize()};
+}
+
+void DrawView::setSelectionPlace(const SelectionPlace& place) {
+    if (!_selectionView)
+        return;
+    _selectionView->setRotationAngle(place.angle);
+    if (!place.size.isEmpty())
+        _selectionView->setUnzoomedBoundsIfValid(place.size);
+    if (place.photoCenter && !_image.isNull())
+        _selectionView->setCenterWithBoundsCheck(photoToCanvas(*place.photoCenter));
+}
+
+void DrawView::beginStep() {
+    if (_stepDepth++ > 0)
+        return;
+    _pending = {_image.bitmap(), _selectionView ? _selectionView->imageSelection() : Image(), selectionPlace(), _photoVersion, {}};
+}
+
+// A step is kept whenever the edit replaced the photo or the piece, even with the same pixels: the edit happened,
+// and Undo is offered after it as after any other.
+void DrawView::endStep() {
+    if (--_stepDepth > 0)
+        return;
+    PendingStep pending = std::exchange(_pending, {});
+    const Image piece = _selectionView ? _selectionView->imageSelection() : Image();
+    const bool photoReplaced = _image.bitmap().cacheKey() != pending.photo.cacheKey();
+    const bool pieceReplaced = piece.bitmap().cacheKey() != pending.piece.bitmap().cacheKey();
+    if (!photoReplaced && !pieceReplaced)
+        return;
+    EditStep step;
+    if (photoReplaced)
+        recordPhotoChange(step, pending.photo, _image.bitmap(), pending.changed);
+    step.changesPiece = pieceReplaced;
+    if (pieceReplaced) {
+        step.pieceBefore = pending.piece;
+        step.pieceAfter = piece;
+    }
+    step.place = pending.place;
+    step.versionBefore = pending.version;
+    step.versionAfter = _photoVersion;
+    _history.push(std::move(step));
+    emit historyChanged();
+}
+
+Image DrawView::previousImage() const {
+    for (int back = 0; const EditStep* step = _history.undoable(back); ++back) {
+        if (step->changesPhoto())
+            return Image(step->photoAt(_image.bitmap(), false));
+    }
+    return {};
+}
+
+void DrawView::setPreviousImage(const Image& image) {
+    _history.clear();
+    if (!image.isNull() && !_image.isNull()) {
+        EditStep step;
+        step.resized = true;
+        step.region = _image.bitmap().rect();
+        step.before = image.bitmap();
+        step.after = _image.bitmap();
+        step.place = selectionPlace();
+        step.versionBefore = newPhotoVersion();
+        step.versionAfter = _photoVersion;
+        _history.push(std::move(step));
+    }
+    emit historyChanged();
+}
+
+Image DrawView::previousSelectedImage() const {
+    const EditStep* step = _history.undoable();
+    return step && step->changesPhoto() && step->changesPiece ? step->pieceBefore : Image();
+}
+
+void DrawView::setPreviousSelectedImage(const Image& image) {
+    if (!_history.canUndo())
+        return;
+    const Image piece = _selectionView ? _selectionView->imageSelection() : Image();
+    _history.amendLatest([&](EditStep& step) {
+        step.changesPiece = !image.isNull();
+        step.pieceBefore = image;
+        step.pieceAfter = step.changesPiece ? piece : Image();
+    });
 }
 
 void DrawView::nudgeSelection(QPointF step) {

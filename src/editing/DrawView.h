@@ -7,6 +7,7 @@
 #include <QGraphicsObject>
 #include <QPolygonF>
 
+#include "editing/EditHistory.h"
 #include "editing/EditingStateWriter.h"
 #include "editing/PieceOperations.h"
 #include "platform/BackgroundJob.h"
@@ -18,8 +19,9 @@ class PopupMenuSupport;
 class SelectionView;
 
 // The canvas: the photo fitted into its bounds, the selection overlay above it, and every edit that changes
-// pixels (copy, paste, swap, crop, undo, clear) at photo resolution, with one level of undo. Its editing
-// state survives a restart through save/restoreApplicationState.
+// pixels (copy, paste, swap, crop, undo, clear) at photo resolution, with a history of steps to undo and redo
+// (each keeps only what its edit changed). Its editing state survives a restart through
+// save/restoreApplicationState; the history lives in memory only.
 //
 // Coordinates: canvas points are this item's own (origin top-left, y down), untouched by zooming; a canvas
 // point p is the photo pixel (p - imageOffset()) * scaleRatio().
@@ -47,10 +49,19 @@ public:
     // --- Photo, piece and snapshots
     const platform::Image& currentImage() const { return _image; }
     void setCurrentImage(platform::Image image);
-    const platform::Image& previousImage() const { return _previousImage; }
-    void setPreviousImage(platform::Image image) { _previousImage = std::move(image); }
-    const platform::Image& previousSelectedImage() const { return _previousSelectedImage; }
-    void setPreviousSelectedImage(platform::Image image) { _previousSelectedImage = std::move(image); }
+    // The photo the history's latest photo edit took back to (what Undo restores once the steps after it are
+    // undone); none when no step changed the photo.
+    platform::Image previousImage() const;
+    // Nothing: the history is dropped (a new photo, a memory warning). A photo: the history is one step back
+    // to it.
+    void setPreviousImage(const platform::Image& image);
+    // The piece the next Undo brings back along with a photo (after a Swap); none otherwise.
+    platform::Image previousSelectedImage() const;
+    // The piece the next Undo brings back; nothing: it leaves the piece as it is.
+    void setPreviousSelectedImage(const platform::Image& image);
+    // Every new photo and every step's photo has its own number, so that a photo brought back by Undo is known
+    // as the one it was.
+    qint64 photoVersion() const { return _photoVersion; }
     bool hasSelectedImage() const;
     SelectionView* selectionView() const { return _selectionView; }
 
@@ -64,7 +75,15 @@ public:
     void doPaste();
     void doSwap();
     void doCrop();
+    // Undo takes back the latest step, Redo does again the step the last Undo took back; neither does anything
+    // without such a step.
     void doUndo();
+    void doRedo();
+    bool canUndo() const { return _history.canUndo(); }
+    bool canRedo() const { return _history.canRedo(); }
+    const EditHistory& history() const { return _history; }
+    // Limits other than the defaults drop the history.
+    void setHistoryLimits(qsizetype maxBytes, int maxSteps) { _history = EditHistory(maxBytes, maxSteps); }
     void doClear();
     void flipHorizontally();
     void flipVertically();
@@ -80,8 +99,9 @@ public:
 
     // Replaces the photo with the result of an edit worked out elsewhere (a face fitted on a worker), as one
     // edit: one Undo takes it back, and Compare shows the photo before it. Refused (false) when the photo
-    // changed since the result's starting point `from` (by cache key).
-    bool applyEditedPhoto(const QImage& result, qint64 from);
+    // changed since the result's starting point `from` (by cache key). `changed`, when known, holds every
+    // pixel that differs.
+    bool applyEditedPhoto(const QImage& result, qint64 from, QRect changed = {});
 
     // --- Face markers: thin outlines over the faces found (photo pixels), numbered, until the photo changes.
     // While they show, a tap on the canvas outside the selection is reported as photoTapped.
@@ -140,9 +160,11 @@ signals:
     void photoTapped(QPointF pixel);
     // A comparison photo came or went (see hasComparison).
     void comparisonChanged(bool available);
-    // A blended result replaced the plain one it was worked out from (photos by their cache keys): what was
+    // A blended result replaced the plain one it was worked out from (photos by their versions): what was
     // known of the plain photo's layout holds for the blended one.
     void blendedPhotoReplaced(qint64 plain, qint64 blended);
+    // A step was added, undone, redone or dropped.
+    void historyChanged();
 
 protected:
     void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
@@ -150,6 +172,15 @@ protected:
 
 private:
     void editCompleted();
+    // An edit's step: what the photo, the piece and the selection were when the outermost edit began, kept
+    // when it ends if the photo or the piece changed. Edits made of edits (Swap, Crop) nest.
+    class StepScope;
+    void beginStep();
+    void endStep();
+    SelectionPlace selectionPlace() const;
+    void setSelectionPlace(const SelectionPlace& place);
+    void travel(const EditStep* step, bool forward);
+    void showPhoto(QImage photo, qint64 version);
     // The piece under a region of the photo, clipped to the shape and softened.
     QImage cutPiece(const pieces::PhotoRegion& region) const;
     // The photo after pasting pieces over regions, in order: plainly now, then blended in on a worker when
@@ -163,14 +194,23 @@ private:
     SelectionView* _selectionView = nullptr; // child item, created by initialize
     float _scaleRatio = 1;
     bool _blendsIn = false;
-    platform::BackgroundJob<QImage> _blend{this}; // a later paste's blend replaces an earlier one's
+    // The blended photo and where it differs from the plain one; a later paste's blend replaces an earlier one's.
+    platform::BackgroundJob<std::pair<QImage, QRect>> _blend{this};
     double _edgeSoftness = defaultEdgeSoftness;
     QImage _comparison; // the photo before the last paste of any kind
     bool _comparing = false;
     std::vector<QPolygonF> _faceMarkers;
     QPointF _pressedAt;
-    platform::Image _previousImage;
-    platform::Image _previousSelectedImage;
+    EditHistory _history;
+    struct PendingStep {
+        QImage photo;
+        platform::Image piece;
+        SelectionPlace place;
+        qint64 version = 0;
+        QRect changed; // where the photo may have changed; empty: anywhere
+    } _pending;
+    int _stepDepth = 0;
+    qint64 _photoVersion = 0;
     float _bottomToolbarHeight = 0;
     float _topToolbarHeight = 0;
     QSizeF _size;

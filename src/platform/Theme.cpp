@@ -7,9 +7,11 @@
 
 namespace grinsley::platform::theme {
 
+// No spacing between items: the flexible spaces between them spread them, and a tablet's bar of eighteen
+// items must fit a narrow window.
 QString toolbars() {
     return QStringLiteral("QToolBar { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #34373e,"
-                          " stop:1 #101114); border: none; spacing: 2px; padding: 2px; }"
+                          " stop:1 #101114); border: none; spacing: 0px; padding: 2px; }"
                           "QToolButton { color: white; font-size: 10px; padding: 1px 3px; background: transparent;"
                           " border: none; border-radius: 5px; }"
                           "QToolButton:hover { background: rgba(255,255,255,28); }"

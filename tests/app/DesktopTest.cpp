@@ -68,8 +68,15 @@ TEST_F(DesktopTest, ShortcutsRunTheCommands) {
     key(QKeySequence(Qt::SHIFT | Qt::Key_Right));
     key(QKeySequence::Paste);
     EXPECT_NE(editor->drawView()->currentImage().bitmap(), before) << "pasted";
+    const QImage pasted = editor->drawView()->currentImage().bitmap();
     key(QKeySequence::Undo);
     EXPECT_EQ(editor->drawView()->currentImage().bitmap(), before) << "undone";
+    EXPECT_EQ(editor->redoItem()->toolTip(), "Redo (Ctrl+Shift+Z)");
+    for (QKeySequence redo : {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}) {
+        key(redo);
+        EXPECT_EQ(editor->drawView()->currentImage().bitmap(), pasted) << "redone by " << redo.toString().toStdString();
+        key(QKeySequence::Undo);
+    }
     key(QKeySequence::Delete);
     EXPECT_FALSE(editor->hasSelectedImage());
 

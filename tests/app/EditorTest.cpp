@@ -114,10 +114,15 @@ TEST_F(EditorTest, PasteThenUndo) {
     EXPECT_EQ(editor->drawView()->currentImage().bitmap(), before);
     EXPECT_FALSE(editor->undoItem()->isEnabled());
     EXPECT_TRUE(editor->pasteItem()->isEnabled()); // the piece is still there
-    // A second Undo cannot fire: the item is off.
-    editor->drawView()->setPreviousImage(platform::Image(grinsley::testing::gradientPhoto({10, 10})));
+    // Redo brings the paste back; a new edit after an Undo leaves nothing to redo.
+    EXPECT_TRUE(editor->redoItem()->isEnabled());
+    editor->redoItem()->trigger();
+    EXPECT_NE(editor->drawView()->currentImage().bitmap(), before);
+    EXPECT_FALSE(editor->redoItem()->isEnabled());
     editor->undoItem()->trigger();
-    EXPECT_EQ(editor->drawView()->currentImage().bitmap(), before);
+    editor->swapItem()->trigger();
+    EXPECT_FALSE(editor->redoItem()->isEnabled());
+    EXPECT_TRUE(editor->undoItem()->isEnabled());
 }
 
 // The items after a photo loads over a piece (the piece stays, nothing to undo), after an Undo that leaves no
@@ -131,16 +136,20 @@ TEST_F(EditorTest, TheItemsAfterLoadingUndoAndCopy) {
 
     editor->pasteItem()->trigger();
     editor->clearItem()->trigger();
-    EXPECT_TRUE(editor->undoItem()->isEnabled()) << "Clear leaves Undo";
+    EXPECT_TRUE(editor->undoItem()->isEnabled()) << "Clear is a step of its own";
     editor->undoItem()->trigger();
-    EXPECT_EQ(enabled(editor), (std::vector<bool>{true, true, true, true, false, false, false, false, false}))
-        << "an Undo that leaves no piece";
+    EXPECT_TRUE(editor->hasSelectedImage()) << "the Clear undone";
+    editor->undoItem()->trigger();
+    editor->clearItem()->trigger();
+    EXPECT_EQ(enabled(editor), (std::vector<bool>{true, true, true, true, false, false, false, false, true}))
+        << "a Paste undone, then Clear: no piece, the Clear to undo";
 
+    editor->undoItem()->trigger();
+    editor->undoItem()->trigger(); // back to the photo as it loaded
+    EXPECT_FALSE(editor->undoItem()->isEnabled());
     editor->copyItem()->trigger();
-    EXPECT_EQ(enabled(editor), photoAndPiece) << "Copy after Undo: still nothing to undo";
-    editor->pasteItem()->trigger();
-    editor->copyItem()->trigger();
-    EXPECT_TRUE(editor->undoItem()->isEnabled()) << "Copy after Paste: the Paste can still be undone";
+    EXPECT_EQ(enabled(editor), (std::vector<bool>{true, true, true, true, true, true, true, true, true}))
+        << "Copy is a step: it can be undone";
 }
 
 TEST_F(EditorTest, CopyClearAndCropFollowThePiece) {
@@ -280,6 +289,7 @@ TEST_F(EditorTest, ToolbarsLookLikeAPhonesToolbars) {
             EXPECT_FALSE(action->isSeparator());
         QWidget* last = bar->widgetForAction(editor->helpItem());
         EXPECT_GT(last->geometry().right(), bar->width() - 60) << "spread to the far end";
+        EXPECT_EQ(bar->actions().contains(editor->redoItem()), idiom == platform::Idiom::Tablet) << "Redo where there is room";
 
         const auto maxAlpha = [](const QPixmap& pixmap) {
             const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);

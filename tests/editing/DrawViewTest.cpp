@@ -189,36 +189,133 @@ TEST_F(DrawViewTest, SwapThenUndoRestoresPhotoAndEarlierPiece) {
     EXPECT_EQ(canvas->currentImage().bitmap(), photo);
 }
 
-// What one Undo brings back when another edit followed a Swap: the photo from before the last Paste, Swap or
-// Crop, and the earlier piece only while no Copy or Paste has dropped that snapshot since.
-TEST_F(DrawViewTest, WhatUndoKeepsAfterTheEditsThatFollowASwap) {
+// An edit after a Swap is a step of its own: Undo takes it back first, then the Swap (the photo and the
+// earlier piece together, as the one Undo always did); Redo does both again.
+TEST_F(DrawViewTest, EditsAfterASwapAreStepsOfTheirOwn) {
     struct Case {
         const char* name;
         void (*then)(DrawView*);
-        bool photoFromBeforeTheSwap; // else from before the later edit
-        bool earlierPiece;           // else the piece as the later edit left it
     };
     const Case cases[] = {
-        {"nothing", [](DrawView*) {}, true, true},
-        {"Copy", [](DrawView* c) { c->doCopy(); }, true, false},
-        {"Clear", [](DrawView* c) { c->doClear(); }, true, true},
-        {"Flip", [](DrawView* c) { c->flipHorizontally(); }, true, true},
-        {"Paste", [](DrawView* c) { c->doPaste(); }, false, false},
+        {"nothing", [](DrawView*) {}},
+        {"Copy", [](DrawView* c) { c->doCopy(); }},
+        {"Clear", [](DrawView* c) { c->doClear(); }},
+        {"Flip", [](DrawView* c) { c->flipHorizontally(); }},
+        {"Paste", [](DrawView* c) { c->doPaste(); }},
     };
     const QImage photo = grinsley::testing::gradientPhoto({400, 400});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QImage first = copyThenSwap(photo);
         const QImage swapped = canvas->currentImage().bitmap();
+        const QImage underneath = overlay()->imageSelection().bitmap();
         overlay()->setCenter({200, 150});
         c.then(canvas);
-        const QImage pieceBefore = overlay()->imageSelection().bitmap();
+        const QImage photoAfter = canvas->currentImage().bitmap(), pieceAfter = overlay()->imageSelection().bitmap();
+        const bool isStep = c.then != cases[0].then;
+        if (isStep) {
+            canvas->doUndo();
+            EXPECT_EQ(canvas->currentImage().bitmap(), swapped);
+            EXPECT_EQ(overlay()->imageSelection().bitmap(), underneath);
+        }
         canvas->doUndo();
-        EXPECT_EQ(canvas->currentImage().bitmap(), c.photoFromBeforeTheSwap ? photo : swapped);
-        EXPECT_EQ(overlay()->imageSelection().bitmap(), c.earlierPiece ? first : pieceBefore);
+        EXPECT_EQ(canvas->currentImage().bitmap(), photo);
+        EXPECT_EQ(overlay()->imageSelection().bitmap(), first);
+        EXPECT_EQ(overlay()->center(), QPointF(280, 200)) << "where the Swap was made";
+        while (canvas->canRedo())
+            canvas->doRedo();
+        EXPECT_EQ(canvas->currentImage().bitmap(), photoAfter);
+        EXPECT_EQ(overlay()->imageSelection().bitmap(), pieceAfter);
+        EXPECT_EQ(overlay()->center(), isStep ? QPointF(200, 150) : QPointF(280, 200));
         canvas->setPreviousImage(Image());
-        canvas->setPreviousSelectedImage(Image());
+        EXPECT_FALSE(canvas->canUndo());
     }
+}
+
+// Every kind of edit, with a turned and resized selection, undone to the exact pixels, piece and selection as
+// the edit found them and redone to those it left; the blended result of a paste is the step's.
+TEST_F(DrawViewTest, AHistoryOfMixedEditsUndoneAndRedoneExactly) {
+    struct State {
+        QImage photo, piece;
+        QPointF centre;
+        float angle;
+        QSizeF size;
+    };
+    const auto now = [&] {
+        return State{canvas->currentImage().bitmap(), overlay()->imageSelection().bitmap(), overlay()->center(),
+                     overlay()->rotationAngle(), overlay()->unzoomedBoundsSize()};
+    };
+    struct Edit {
+        const char* name;
+        QPointF centre; // the selection is moved and turned there first
+        float angle;
+        std::function<void()> act;
+    };
+    const QImage photo = grinsley::testing::gradientPhoto({800, 800});
+    canvas->setCurrentImage(Image(photo));
+    overlay()->setBoundsIfValid({150, 230});
+    const std::vector<Edit> edits = {
+        {"Copy", {120, 200}, 0.4f, [&] { canvas->doCopy(); }},
+        {"Paste", {260, 140}, -0.7f, [&] { canvas->doPaste(); }},
+        {"Swap", {200, 300}, 1.1f, [&] { canvas->doSwap(); }},
+        {"Flip", {210, 300}, 1.1f, [&] { canvas->flipHorizontally(); }},
+        {"swapRegions", {210, 300}, 1.1f, [&] { canvas->swapRegions({{200, 200}, {90, 140}, 0.3f}, {{600, 500}, {120, 100}, -0.2f}); }},
+        {"Blended paste", {300, 250}, 0.0f, [&] {
+             canvas->setBlendsIn(true);
+             canvas->doPaste();
+             ASSERT_TRUE(QTest::qWaitFor([&] { return !canvas->isBlending(); }, 10000));
+             QCoreApplication::processEvents();
+             canvas->setBlendsIn(false);
+         }},
+        {"fitted result", {300, 250}, 0.0f, [&] {
+             QImage result = canvas->currentImage().bitmap();
+             QPainter(&result).fillRect(QRect(700, 20, 30, 50), Qt::green);
+             ASSERT_TRUE(canvas->applyEditedPhoto(result, canvas->currentImage().bitmap().cacheKey()));
+         }},
+        {"Clear", {150, 100}, -0.3f, [&] { canvas->doClear(); }},
+        {"Copy again", {160, 180}, 0.5f, [&] { canvas->doCopy(); }},
+        {"Crop's blank photo", {100, 100}, 0.2f, [&] { canvas->doCrop(); canvas->doUndo(); canvas->doRedo(); }},
+    };
+    std::vector<State> before, after;
+    for (const Edit& edit : edits) {
+        SCOPED_TRACE(edit.name);
+        overlay()->setCenter(edit.centre);
+        overlay()->setRotationAngle(edit.angle);
+        before.push_back(now());
+        edit.act();
+        after.push_back(now());
+        ASSERT_FALSE(after.back().photo == before.back().photo && after.back().piece == before.back().piece) << "the edit changed nothing";
+    }
+    ASSERT_EQ(canvas->history().undoCount(), int(edits.size()) + 1) << "Crop is two steps: its Copy and the blank photo";
+    canvas->doUndo(); // the Crop's blank photo: the cropped piece stays
+    EXPECT_EQ(canvas->currentImage().bitmap(), before.back().photo);
+    EXPECT_NE(overlay()->imageSelection().bitmap(), before.back().piece);
+    const auto expectState = [&](const State& want) {
+        const State got = now();
+        EXPECT_EQ(got.photo, want.photo);
+        EXPECT_EQ(got.piece, want.piece);
+        EXPECT_NEAR(got.centre.x(), want.centre.x(), 1e-3);
+        EXPECT_NEAR(got.centre.y(), want.centre.y(), 1e-3);
+        EXPECT_FLOAT_EQ(got.angle, want.angle);
+        EXPECT_EQ(got.size, want.size);
+    };
+    canvas->doUndo(); // the Crop's Copy
+    expectState(before.back());
+    for (std::size_t i = edits.size() - 1; i-- > 0;) {
+        SCOPED_TRACE(std::string("undoing ") + edits[i].name);
+        canvas->doUndo();
+        expectState(before[i]);
+    }
+    EXPECT_EQ(canvas->currentImage().bitmap(), photo);
+    EXPECT_FALSE(canvas->canUndo());
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+        SCOPED_TRACE(std::string("redoing ") + edits[i].name);
+        canvas->doRedo();
+        if (i == edits.size() - 1)
+            canvas->doRedo(); // the Crop's second step
+        expectState(after[i]);
+    }
+    EXPECT_FALSE(canvas->canRedo());
 }
 
 TEST_F(DrawViewTest, PasteThenUndoKeepsTheCurrentPiece) {

@@ -333,7 +333,11 @@ QImage toolIcon(const QString& name) {
         p.drawPolyline(QPolygonF({QPointF(7, 9), QPointF(4, 9), QPointF(4, 20), QPointF(18, 20), QPointF(18, 9), QPointF(15, 9)}));
         p.drawLine(QPointF(11, 14), QPointF(11, 4));
         head(QPointF(11, 1.5), -M_PI_2);
-    } else if (name == QLatin1String("Undo")) {
+    } else if (name == QLatin1String("Undo") || name == QLatin1String("Redo")) {
+        if (name == QLatin1String("Redo")) { // Undo's arrow, mirrored
+            p.translate(22, 0);
+            p.scale(-1, 1);
+        }
         p.drawArc(QRectF(4, 5, 15, 13), 90 * 16, -200 * 16);
         p.drawLine(QPointF(11.5, 5), QPointF(7, 5));
         head(QPointF(3, 5), M_PI);
@@ -476,7 +480,7 @@ int main(int argc, char** argv) {
     ok &= save(dialogServiceIcon(), out + QStringLiteral("/SocialDialog.bundle/images/socialicon.png"));
     ok &= save(shapeArtwork(false), out + QStringLiteral("/ShapeEllipse") + at2);
     ok &= save(shapeArtwork(true), out + QStringLiteral("/ShapeRectangle") + at2);
-    for (const char* tool : {"Open", "Share", "Undo", "Copy", "Paste", "Swap", "Crop", "Shapes", "Flip", "Clear", "Help",
+    for (const char* tool : {"Open", "Share", "Undo", "Redo", "Copy", "Paste", "Swap", "Crop", "Shapes", "Flip", "Clear", "Help",
                              "Faces", "SwapFaces", "Compare", "Edge"})
         ok &= save(toolIcon(QLatin1String(tool)), out + QStringLiteral("/Tool%1").arg(QLatin1String(tool)) + at2);
     // The launcher's icon in the sizes desktops look for, laid out as the icon theme is on disk.
