@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QSlider>
 
+#include "app/PhotoSettings.h"
 #include "editing/DrawView.h"
 #include "platform/Theme.h"
 
@@ -45,6 +46,19 @@ EdgeOptionsView::EdgeOptionsView(double softness, bool blendsIn, QWidget* parent
     _blend->setObjectName(QStringLiteral("blendCheckBox"));
     _blend->setChecked(blendsIn);
     grid->addWidget(_blend, 3, 0, 1, 2);
+    auto* photos = new QLabel(tr("Photos"), this);
+    photos->setContentsMargins(0, 10, 0, 0);
+    grid->addWidget(photos, 4, 0, 1, 2);
+    _phoneSize = new platform::theme::DarkCheckBox(tr("Reduce photos to phone size"), this);
+    _phoneSize->setObjectName(QStringLiteral("phoneSizeCheckBox"));
+    _phoneSize->setChecked(photosettings::reducesToPhoneSize());
+    grid->addWidget(_phoneSize, 5, 0, 1, 2);
+    _location = new platform::theme::DarkCheckBox(tr("Keep location in shared photos"), this);
+    _location->setObjectName(QStringLiteral("locationCheckBox"));
+    _location->setChecked(photosettings::keepsLocation());
+    grid->addWidget(_location, 6, 0, 1, 2);
+    connect(_phoneSize, &QCheckBox::toggled, this, &photosettings::setReducesToPhoneSize);
+    connect(_location, &QCheckBox::toggled, this, &photosettings::setKeepsLocation);
 
     const auto value = [this] { return double(_slider->value()) / stepsPerUnit; };
     connect(_slider, &QSlider::valueChanged, this, [this, value] {

@@ -10,7 +10,8 @@ class QSlider;
 namespace grinsley {
 
 // The piece options: how soft a new piece's edge is (a slider from a hard edge to very soft, the shapes' own
-// masks a quarter of the way along) and whether Paste and Swap blend pieces into the photo.
+// masks a quarter of the way along) and whether Paste and Swap blend pieces into the photo; below them the photo
+// settings (photosettings), stored as soon as they are switched.
 class EdgeOptionsView : public QWidget {
     Q_OBJECT
 public:
@@ -21,6 +22,8 @@ public:
 
     QSlider* softnessSlider() const { return _slider; }
     QCheckBox* blendCheckBox() const { return _blend; }
+    QCheckBox* phoneSizeCheckBox() const { return _phoneSize; }
+    QCheckBox* locationCheckBox() const { return _location; }
 
     // Told when the user moves the slider (each step) and when the user lets it go.
     std::function<void(double softness, bool finished)> softnessChanged;
@@ -29,6 +32,8 @@ public:
 private:
     QSlider* _slider = nullptr;
     QCheckBox* _blend = nullptr;
+    QCheckBox* _phoneSize = nullptr;
+    QCheckBox* _location = nullptr;
 };
 
 } // namespace grinsley

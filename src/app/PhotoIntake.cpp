@@ -4,7 +4,13 @@
 
 #include <QFileInfo>
 
+#include <unistd.h>
+
+#include <QWidget>
+
 #include "analytics/TallyAPI.h"
+#include "app/PhotoSettings.h"
+#include "platform/Notice.h"
 #include "editing/ImageResize.h"
 #include "platform/AlertView.h"
 #include "platform/Device.h"
@@ -14,7 +20,16 @@ namespace grinsley {
 
 PhotoIntake::PhotoIntake(QObject* editor, Editor hooks) : QObject(editor), _hooks(std::move(hooks)) {}
 
-int PhotoIntake::maxImageSize() { return platform::Device::isTablet() ? 2000000 : 1000000; }
+int PhotoIntake::maxImageSize() {
+    if (photosettings::reducesToPhoneSize())
+        return platform::Device::isTablet() ? 2000000 : 1000000;
+    return fullSizeLimit();
+}
+
+int PhotoIntake::fullSizeLimit() {
+    const qint64 memory = qint64(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGESIZE);
+    return int(memory > 0 ? std::min(fullSizeCeiling, memory / 4 / 4) : fullSizeCeiling);
+}
 
 QSizeF PhotoIntake::validSize(QSizeF size, int limit) {
     float w = float(size.width());
@@ -39,6 +54,7 @@ bool PhotoIntake::takePickedPhoto(const platform::Image& photo) {
     return load({}, [photo](int limit) {
         platform::PhotoFile::Result result;
         result.photo = imageresize::resizedImage(photo, QSizeF(pixelSize(photo.size(), limit)), imageresize::High);
+        result.original = photo.size().toSize();
         return result;
     });
 }
@@ -70,6 +86,14 @@ bool PhotoIntake::load(const QString& path, std::function<platform::PhotoFile::R
 void PhotoIntake::finish(const QString& path, const platform::PhotoFile::Result& result) {
     if (result.ok() && !result.photo.isNull()) {
         _hooks.loaded(result.photo);
+        // Reduced although full size was asked for: said once, for this photo.
+        const QSize opened = result.photo.pixelSize();
+        if (!photosettings::reducesToPhoneSize() && result.original.isValid() && result.original != opened)
+            platform::Notice::show(qobject_cast<QWidget*>(parent()),
+                                   tr("This photo is too large to edit whole (%1 × %2); it opened at %3 × %4.")
+                                       .arg(result.original.width()).arg(result.original.height())
+                                       .arg(opened.width()).arg(opened.height()),
+                                   5000);
         return;
     }
     _hooks.failed();

@@ -30,8 +30,13 @@ public:
 
     PhotoIntake(QObject* editor, Editor hooks);
 
-    // The area (width times height) a photo must stay under: 2,000,000 on a tablet, 1,000,000 on a phone.
+    // The area (width times height) a photo must stay under. Reduced to phone size: 2,000,000 on a tablet,
+    // 1,000,000 on a phone. Otherwise fullSizeLimit().
     static int maxImageSize();
+    // Photos keep their own size up to 64 megapixels or a quarter of the machine's memory at 4 bytes a pixel,
+    // whichever is less.
+    static int fullSizeLimit();
+    static inline qint64 fullSizeCeiling = 64'000'000;
     // Halves both sides until the area is under the limit (the limit itself is not allowed).
     static QSizeF validSize(QSizeF size, int limit);
     // The valid size in whole pixels: rounded up, unless that would reach the limit again (a 2001 x 1999 photo

@@ -214,44 +214,55 @@ void DrawView::setEdgeSoftness(double softness) {
     _edgeSoftness = std::isfinite(softness) ? std::clamp(softness, 0.0, maxEdgeSoftness) : defaultEdgeSoftness;
 }
 
+// The pieces are drawn into the photo in place, touching only the box they reach, whose pixels before are kept
+// for the step, for Compare and for the blend: at full size nothing here passes over the whole photo.
 void DrawView::pasteAll(std::vector<std::pair<QImage, pieces::PhotoRegion>> pastes) {
     const StepScope step(this);
-    const QImage before = _image.bitmap();
-    _comparison = before;
-    emit comparisonChanged(true);
-    QImage plain = before;
-    for (const auto& [piece, region] : pastes) {
-        plain = pieces::pastePiece(plain, piece, region.centre, region.angle, region.size);
-        // A paste reaches no further than its turned region and a pixel of smoothing around it.
-        const QRectF box = QTransform().rotateRadians(region.angle).mapRect(QRectF(QPointF(), region.size).translated(-region.size.width() / 2, -region.size.height() / 2));
-        _pending.changed |= box.translated(region.centre).toAlignedRect().adjusted(-2, -2, 2, 2);
-    }
-    setCurrentImage(Image(plain));
+    QRect box;
+    for (const auto& paste : pastes)
+        box |= pieces::pasteReach(paste.second);
+    QImage photo = _image.bitmap();
+    box &= photo.rect();
+    _image = Image();
+    _pending.photo = QImage(); // the step is made from the box alone
+    _pending.changed = box;
+    _pending.beforeBox = pixelsOf(photo, box);
+    _pending.inPlace = true;
+    _pending.compares = true;
+    for (const auto& [piece, region] : pastes)
+        pieces::pastePieceInto(photo, piece, region.centre, region.angle, region.size);
+    setCurrentImage(Image(std::move(photo)));
     if (!_blendsIn)
         return;
     // Blending takes longer than a frame: the plain result shows meanwhile, and the blended one replaces it
-    // only if nothing else changed the photo in between. Where it differs from the plain one is found on the
-    // worker too, so that the step grows to it without a pass over the photo here.
-    const qint64 shown = plain.cacheKey();
+    // only if nothing else changed the photo in between. The worker blends into the box as it was.
+    const qint64 shown = _image.bitmap().cacheKey();
+    const QImage beforeBox = _pending.beforeBox;
     _blend.start(
-        [before, plain, pastes = std::move(pastes)] {
-            QImage blended = before;
+        [beforeBox, box, pastes = std::move(pastes)] {
+            QImage blended = beforeBox;
             for (const auto& [piece, region] : pastes)
-                blended = faces::blendIn(blended, pieces::pieceLayer(blended.size(), piece, region.centre, region.angle, region.size));
-            const QRect changed = changedRegion(plain, blended, plain.rect());
-            return std::pair(blended, changed);
+                blended = faces::blendIn(blended, pieces::pieceLayer(blended.size(), piece, region.centre - box.topLeft(),
+                                                                     region.angle, region.size));
+            return blended;
         },
-        [this, shown](const std::pair<QImage, QRect>& result) {
+        [this, shown, box, beforeBox](const QImage& blended) {
             if (_image.bitmap().cacheKey() != shown)
                 return;
             const qint64 plainVersion = _photoVersion;
-            const QImage plain = _image.bitmap();
-            setCurrentImage(Image(result.first));
+            QImage photo = _image.bitmap();
+            _image = Image();
+            setCurrentImage(Image(withPixels(std::move(photo), blended, box.topLeft())));
             if (const EditStep* latest = _history.undoable(); latest && latest->versionAfter == plainVersion) {
+                const QRect changed = changedRegion(beforeBox, blended, beforeBox.rect());
                 _history.amendLatest([&](EditStep& step) {
-                    replacePhotoAfter(step, plain, result.first, result.second);
+                    step.region = changed.translated(box.topLeft());
+                    step.before = pixelsOf(beforeBox, changed);
+                    step.after = pixelsOf(blended, changed);
                     step.versionAfter = _photoVersion;
                 });
+                if (hasComparison())
+                    _comparison = {_history.undoable()->region, _history.undoable()->before};
             }
             emit blendedPhotoReplaced(plainVersion, _photoVersion);
         });
@@ -283,8 +294,7 @@ bool DrawView::applyEditedPhoto(const QImage& result, qint64 from, QRect changed
         return false;
     const StepScope step(this);
     _pending.changed = changed;
-    _comparison = _image.bitmap();
-    emit comparisonChanged(true);
+    _pending.compares = true;
     setCurrentImage(Image(result));
     return true;
 }
@@ -319,6 +329,7 @@ void DrawView::doCrop() {
         return;
     doCopy();
     const StepScope step(this);
+    _pending.whole = true; // every pixel changes: the step keeps both photos as they are, without a pass over them
     setCurrentImage(Image(pieces::blankPhoto(_image.pixelSize(), platform::Device::isTablet())));
 }
 
@@ -398,13 +409,23 @@ void DrawView::endStep() {
         return;
     PendingStep pending = std::exchange(_pending, {});
     const Image piece = _selectionView ? _selectionView->imageSelection() : Image();
-    const bool photoReplaced = _image.bitmap().cacheKey() != pending.photo.cacheKey();
+    const bool photoReplaced = _photoVersion != pending.version;
     const bool pieceReplaced = piece.bitmap().cacheKey() != pending.piece.bitmap().cacheKey();
     if (!photoReplaced && !pieceReplaced)
         return;
     EditStep step;
-    if (photoReplaced)
-        recordPhotoChange(step, pending.photo, _image.bitmap(), pending.changed);
+    if (photoReplaced && pending.inPlace) {
+        // Drawn in place: the box before and after, trimmed to the pixels that differ (none off the photo).
+        if (pending.beforeBox.isNull())
+            pending.changed = {};
+        const QImage after = pixelsOf(_image.bitmap(), pending.changed);
+        const QRect changed = changedRegion(pending.beforeBox, after, pending.beforeBox.rect());
+        step.region = changed.translated(pending.changed.topLeft());
+        step.before = pixelsOf(pending.beforeBox, changed);
+        step.after = pixelsOf(after, changed);
+    } else if (photoReplaced) {
+        recordPhotoChange(step, pending.photo, _image.bitmap(), pending.changed, pending.whole);
+    }
     step.changesPiece = pieceReplaced;
     if (pieceReplaced) {
         step.pieceBefore = pending.piece;
@@ -414,6 +435,10 @@ void DrawView::endStep() {
     step.versionBefore = pending.version;
     step.versionAfter = _photoVersion;
     _history.push(std::move(step));
+    if (pending.compares) {
+        _comparison = {_history.undoable()->region, _history.undoable()->before};
+        emit comparisonChanged(hasComparison());
+    }
     emit historyChanged();
 }
 
@@ -429,7 +454,7 @@ void DrawView::setPreviousImage(const Image& image) {
     _history.clear();
     if (!image.isNull() && !_image.isNull()) {
         EditStep step;
-        step.resized = true;
+        step.whole = true;
         step.region = _image.bitmap().rect();
         step.before = image.bitmap();
         step.after = _image.bitmap();
@@ -473,7 +498,7 @@ void DrawView::forgetComparison() {
     if (!hasComparison())
         return;
     setComparing(false);
-    _comparison = QImage();
+    _comparison = {};
     emit comparisonChanged(false);
 }
 
@@ -482,8 +507,11 @@ void DrawView::setComparing(bool comparing) {
     if (comparing == _comparing)
         return;
     _comparing = comparing;
+    // The photo as it was, made while Compare is held (drawn whole, as the photo is, so that nothing but the
+    // change shows), nothing over it.
+    _comparedPhoto = comparing ? withPixels(_image.bitmap().copy(), _comparison.before, _comparison.region.topLeft()) : QImage();
     if (_selectionView)
-        _selectionView->setVisible(!comparing); // the photo as it was, nothing over it
+        _selectionView->setVisible(!comparing);
     update();
 }
 
@@ -560,7 +588,7 @@ void DrawView::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget
         return;
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
     // The earlier photo has the same size: a paste never changes it.
-    painter->drawImage(QRectF(imageOffset(), _image.size() / qreal(_scaleRatio)), _comparing ? _comparison : _image.bitmap());
+    painter->drawImage(QRectF(imageOffset(), _image.size() / qreal(_scaleRatio)), _comparing ? _comparedPhoto : _image.bitmap());
     if (_faceMarkers.empty() || _comparing)
         return;
     // Thin and light, with a dark edge, so that they show on any photo and hide no face.

@@ -110,7 +110,7 @@ public:
 
     // --- Compare: the photo as it was before the last Paste, Swap or face swap, shown while the user holds
     // Compare so that the result can be judged. None after a new photo or an Undo.
-    bool hasComparison() const { return !_comparison.isNull(); }
+    bool hasComparison() const { return !_comparison.before.isNull(); }
     void forgetComparison();
     bool isComparing() const { return _comparing; }
     void setComparing(bool comparing);
@@ -194,10 +194,14 @@ private:
     SelectionView* _selectionView = nullptr; // child item, created by initialize
     float _scaleRatio = 1;
     bool _blendsIn = false;
-    // The blended photo and where it differs from the plain one; a later paste's blend replaces an earlier one's.
-    platform::BackgroundJob<std::pair<QImage, QRect>> _blend{this};
+    // A later paste's blend replaces an earlier one's.
+    platform::BackgroundJob<QImage> _blend{this}; // the blended box
     double _edgeSoftness = defaultEdgeSoftness;
-    QImage _comparison; // the photo before the last paste of any kind
+    struct Comparison {
+        QRect region; // photo pixels
+        QImage before;
+    } _comparison; // what the last paste of any kind changed, as it was
+    QImage _comparedPhoto; // while comparing
     bool _comparing = false;
     std::vector<QPolygonF> _faceMarkers;
     QPointF _pressedAt;
@@ -207,7 +211,11 @@ private:
         platform::Image piece;
         SelectionPlace place;
         qint64 version = 0;
-        QRect changed; // where the photo may have changed; empty: anywhere
+        QRect changed;    // where the photo may have changed; empty: anywhere
+        bool inPlace = false; // drawn into the photo: `beforeBox` holds the pixels of `changed` before
+        QImage beforeBox;
+        bool whole = false;    // every pixel may change: keep both photos whole
+        bool compares = false; // Compare shows what the step changed
     } _pending;
     int _stepDepth = 0;
     qint64 _photoVersion = 0;

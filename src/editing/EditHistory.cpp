@@ -20,10 +20,12 @@ qsizetype EditStep::bytes() const {
 
 QImage EditStep::photoAt(QImage photo, bool afterIt) const {
     const QImage& pixels = afterIt ? after : before;
-    if (resized || photo.isNull())
+    if (whole || photo.isNull())
         return pixels;
     return withPixels(std::move(photo), pixels, region.topLeft());
 }
+
+QImage pixelsOf(const QImage& image, QRect rect) { return rect.isEmpty() ? QImage() : image.copy(rect); }
 
 QImage withPixels(QImage photo, const QImage& pixels, QPoint at) {
     const QRect target = QRect(at, pixels.size()) & photo.rect();
@@ -36,24 +38,6 @@ QImage withPixels(QImage photo, const QImage& pixels, QPoint at) {
         std::memcpy(photo.scanLine(target.top() + y) + target.left() * depth,
                     pixels.constScanLine(from.y() + y) + from.x() * depth, rowBytes);
     return photo;
-}
-
-void replacePhotoAfter(EditStep& step, const QImage& shown, const QImage& replacement, QRect changed) {
-    if (step.resized || shown.size() != replacement.size() || shown.format() != replacement.format()) {
-        if (!step.resized) // the step's before side, whole
-            step.before = step.photoAt(shown, false);
-        step.resized = true;
-        step.region = replacement.rect();
-        step.after = replacement;
-        return;
-    }
-    const QRect all = step.region | (changed & shown.rect());
-    if (all.isEmpty())
-        return;
-    // Outside the step's old region the photo before the step is the one it left.
-    step.before = withPixels(shown.copy(all), step.before, step.region.topLeft() - all.topLeft());
-    step.after = replacement.copy(all);
-    step.region = all;
 }
 
 QRect changedRegion(const QImage& a, const QImage& b, QRect within) {
@@ -88,17 +72,17 @@ QRect changedRegion(const QImage& a, const QImage& b, QRect within) {
     return QRect(QPoint(first, top), QPoint(last, bottom));
 }
 
-void recordPhotoChange(EditStep& step, const QImage& before, const QImage& after, QRect hint) {
-    step.resized = before.size() != after.size() || before.format() != after.format();
-    if (step.resized) {
+void recordPhotoChange(EditStep& step, const QImage& before, const QImage& after, QRect hint, bool whole) {
+    step.whole = whole || before.size() != after.size() || before.format() != after.format();
+    if (step.whole) {
         step.region = after.rect();
         step.before = before;
         step.after = after;
         return;
     }
     step.region = changedRegion(before, after, hint.isEmpty() ? before.rect() : hint);
-    step.before = step.region.isEmpty() ? QImage() : before.copy(step.region);
-    step.after = step.region.isEmpty() ? QImage() : after.copy(step.region);
+    step.before = pixelsOf(before, step.region);
+    step.after = pixelsOf(after, step.region);
 }
 
 void EditHistory::push(EditStep step) {

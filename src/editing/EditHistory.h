@@ -26,14 +26,14 @@ struct SelectionPlace {
 // and shared with the overlay).
 struct EditStep {
     QRect region;         // photo pixels that changed; empty: the photo did not
-    QImage before, after; // the region's pixels; whole photos when the edit changed the photo's size
-    bool resized = false;
+    QImage before, after; // the region's pixels; whole photos when `whole`
+    bool whole = false;   // the edit replaced the photo (another size or format, or every pixel: Crop)
     bool changesPiece = false;
     platform::Image pieceBefore, pieceAfter;
     SelectionPlace place; // where the edit was made (no edit moves the selection): Undo and Redo go back there
     qint64 versionBefore = 0, versionAfter = 0; // the photo's versions (DrawView::photoVersion)
 
-    bool changesPhoto() const { return resized || !region.isEmpty(); }
+    bool changesPhoto() const { return whole || !region.isEmpty(); }
     qsizetype bytes() const;
     // The photo with this step's pixels of one side put back over `photo` (which shows the other side). Pass
     // the photo moved in, so that it is written in place when nothing else holds it.
@@ -82,15 +82,14 @@ private:
 // they are the same there.
 QRect changedRegion(const QImage& a, const QImage& b, QRect within);
 
+// The pixels of a rectangle of an image; none for an empty rectangle (where QImage::copy gives the whole image).
+QImage pixelsOf(const QImage& image, QRect rect);
+
 // `photo` with `pixels` copied over it at `at` (same format; the rows are copied as they are).
 QImage withPixels(QImage photo, const QImage& pixels, QPoint at);
 
-// Widens a step's photo part to a result that replaced its after side: `shown` is the photo the step left,
-// `replacement` what came in its place, differing from it inside `changed`.
-void replacePhotoAfter(EditStep& step, const QImage& shown, const QImage& replacement, QRect changed);
-
 // A step's photo part from the photo before and after an edit, looked for inside `hint` (the whole photo when
-// empty).
-void recordPhotoChange(EditStep& step, const QImage& before, const QImage& after, QRect hint = {});
+// empty); with `whole`, or when the photos differ in size or format, both photos as they are.
+void recordPhotoChange(EditStep& step, const QImage& before, const QImage& after, QRect hint = {}, bool whole = false);
 
 } // namespace grinsley

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include <QPainter>
+#include <QTransform>
 
 namespace grinsley::pieces {
 
@@ -57,16 +58,28 @@ QImage applyMask(const QImage& piece, const QImage& mask) {
 }
 
 QImage pastePiece(const QImage& photo, const QImage& piece, QPointF centre, float angle, QSizeF regionSize) {
-    QImage out = photo.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    if (out.isNull() || piece.isNull())
-        return out;
-    QPainter painter(&out);
+    QImage out = photo;
+    pastePieceInto(out, piece, centre, angle, regionSize);
+    return out;
+}
+
+void pastePieceInto(QImage& photo, const QImage& piece, QPointF centre, float angle, QSizeF regionSize) {
+    if (photo.format() != QImage::Format_ARGB32_Premultiplied)
+        photo = std::move(photo).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (photo.isNull() || piece.isNull())
+        return;
+    QPainter painter(&photo);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.translate(centre);
     painter.rotate(degrees(angle));
     painter.drawImage(QRectF(QPointF(-regionSize.width() / 2, -regionSize.height() / 2), regionSize), piece);
-    return out;
+}
+
+QRect pasteReach(const PhotoRegion& region) {
+    const QSizeF size = region.size;
+    const QRectF box = QTransform().rotateRadians(region.angle).mapRect(QRectF(QPointF(-size.width() / 2, -size.height() / 2), size));
+    return box.translated(region.centre).toAlignedRect().adjusted(-1, -1, 1, 1);
 }
 
 QImage pieceLayer(QSize photoSize, const QImage& piece, QPointF centre, float angle, QSizeF regionSize) {

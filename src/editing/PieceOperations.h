@@ -30,6 +30,12 @@ QImage applyMask(const QImage& piece, const QImage& mask);
 // turned by the angle: the inverse of copyRegion.
 QImage pastePiece(const QImage& photo, const QImage& piece, QPointF centre, float angle, QSizeF regionSize);
 
+// The same, drawn into the photo itself: only the region's pixels are touched (the photo is copied first only if
+// something else holds it, or converted once if it is not 32-bit premultiplied).
+void pastePieceInto(QImage& photo, const QImage& piece, QPointF centre, float angle, QSizeF regionSize);
+// The pixels a paste of a region can touch: its turned box, with a pixel of smoothing around it.
+QRect pasteReach(const PhotoRegion& region);
+
 // The piece as pastePiece lays it down, alone on a transparent image of the photo's size.
 QImage pieceLayer(QSize photoSize, const QImage& piece, QPointF centre, float angle, QSizeF regionSize);
 

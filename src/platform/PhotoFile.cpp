@@ -146,7 +146,8 @@ PhotoFile::Result PhotoFile::readUpright(const QString& path, const TargetSize& 
 
     const Orientation orientation = ImageCodec::orientationOf(reader.transformation());
     const bool sideways = Image::isTransposed(orientation);
-    const QSize uprightWanted = target(QSizeF(sideways ? stored.transposed() : stored));
+    const QSize uprightStored = sideways ? stored.transposed() : stored;
+    const QSize uprightWanted = target(QSizeF(uprightStored));
     if (uprightWanted.isEmpty())
         return failed(Failure::Damaged);
     const QSize wanted = sideways ? uprightWanted.transposed() : uprightWanted;
@@ -177,7 +178,9 @@ PhotoFile::Result PhotoFile::readUpright(const QString& path, const TargetSize& 
     if (turned.isNull())
         return failed(Failure::TooLarge, pixels);
     Result result;
-    result.photo = Image(turned.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    // In place: at full size a second copy of the photo would cost as much again.
+    result.photo = Image(std::move(turned).convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    result.original = uprightStored;
     return result;
 }
 

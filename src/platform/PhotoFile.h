@@ -23,6 +23,7 @@ public:
         Image photo; // upright, tagged up, ARGB32 premultiplied
         Failure failure = Failure::None;
         QString detail; // the system's words for an unreadable file; the pixel count of a too-large one
+        QSize original; // the photo's upright size before any reduction, when known
         bool ok() const { return failure == Failure::None; }
     };
 

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QLabel>
 #include <QTest>
 
 #include "analytics/TallySession.h"
@@ -65,6 +66,14 @@ protected:
         app->install();
         platform::Application::shared().finishLaunching({});
         (void)QTest::qWaitForWindowExposed(app->window());
+    }
+
+    // The short notice showing over the editor, if any.
+    static QString noticeText(MoxelViewController* editor) {
+        for (auto* notice : editor->findChildren<QLabel*>(QStringLiteral("grinsleyNotice")))
+            if (notice->isVisible())
+                return notice->text();
+        return {};
     }
 
     MoxelViewController* start() {

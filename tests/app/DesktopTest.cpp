@@ -117,7 +117,7 @@ TEST_F(DesktopTest, DroppedPhotosOpenThroughTheIntake) {
     MoxelViewController* editor = app->startupViewController()->mainViewController();
     ASSERT_NE(editor, nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return editor->hasCurrentImage() && !editor->isLoadingImage(); }, 5000));
-    EXPECT_EQ(editor->drawView()->currentImage().pixelSize(), QSize(600, 800));
+    EXPECT_EQ(editor->drawView()->currentImage().pixelSize(), QSize(1200, 1600)); // at its own size, upright
     // Qt hands a drop to the nearest widget under the pointer that takes drops: not the canvas's view.
     EXPECT_TRUE(app->window()->acceptDrops());
     EXPECT_FALSE(editor->scrollView()->viewport()->acceptDrops());
@@ -131,7 +131,7 @@ TEST_F(DesktopTest, DroppedPhotosOpenThroughTheIntake) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !editor->isLoadingImage(); }, 5000));
     EXPECT_EQ(onlyAlert(), std::pair(QStringLiteral("Cannot Open Photo"),
                                      QString::fromUtf8("\u201Cnotes.png\u201D is not a photo Grinsley can read.")));
-    EXPECT_EQ(editor->drawView()->currentImage().pixelSize(), QSize(600, 800)) << "the photo stays";
+    EXPECT_EQ(editor->drawView()->currentImage().pixelSize(), QSize(1200, 1600)) << "the photo stays";
 }
 
 // Arguments: paths (relative to the folder they were given in) and file URLs are files; other URLs go to the
@@ -185,7 +185,7 @@ TEST_F(DesktopTest, ASecondStartHandsItsWorkToTheFirst) {
         saved = QSettings(defaults, QSettings::IniFormat).value("currentImage").toString();
         return !saved.isEmpty();
     }, 20000)) << first.readAllStandardError().toStdString();
-    EXPECT_EQ(QImage(saved).size(), QSize(600, 800));
+    EXPECT_EQ(QImage(saved).size(), QSize(1200, 1600));
     ::kill(pid_t(first.processId()), SIGTERM);
     ASSERT_TRUE(first.waitForFinished(20000));
     const QByteArray log = first.readAllStandardError();

@@ -44,12 +44,6 @@ protected:
         return QTest::qWaitFor([editor] { return !editor->faceCommands()->isFindingFaces(); }, 60000);
     }
     static QPointF selectionInPhoto(MoxelViewController* editor) { return editor->drawView()->scaleSelectionFrame().center(); }
-    static QString noticeText(MoxelViewController* editor) {
-        for (auto* notice : editor->findChildren<QLabel*>(QStringLiteral("grinsleyNotice")))
-            if (notice->isVisible())
-                return notice->text();
-        return {};
-    }
 };
 
 } // namespace

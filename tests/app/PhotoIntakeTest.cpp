@@ -12,6 +12,7 @@
 #include "AppTest.h"
 #include "app/MainScrollView.h"
 #include "app/PhotoIntake.h"
+#include "app/PhotoSettings.h"
 #include "platform/ActivityIndicator.h"
 #include "platform/PhotoPicker.h"
 #include "platform/UserDefaults.h"
@@ -56,6 +57,7 @@ class PhotoIntakeTest : public grinsley::testing::AppTest {};
 } // namespace
 
 TEST_F(PhotoIntakeTest, APickedPhotoIsShrunkTurnedUprightAndShown) {
+    photosettings::setReducesToPhoneSize(true);
     launch();
     MoxelViewController* editor = start();
     editor->undoItem()->setEnabled(true);
@@ -256,16 +258,41 @@ TEST_F(PhotoIntakeTest, ReplacingAnEditedPhotoAsks) {
 }
 
 // A photo file opens through the worker, shrunk and upright, like a picked one.
-TEST_F(PhotoIntakeTest, APhotoFileOpensUpright) {
+// A photo file opens upright: at its own size, reduced by halvings (and said so) above the full-size ceiling,
+// or exactly as a phone reduces it with the setting on.
+TEST_F(PhotoIntakeTest, APhotoFileOpensUprightAtItsSizeOrAPhones) {
+    struct Case {
+        const char* name;
+        bool phoneSize;
+        qint64 ceiling;
+        QSize opened;
+        QString notice;
+    };
+    const Case cases[] = {
+        {"full size", false, 64'000'000, {1200, 1600}, {}},
+        {"over the ceiling", false, 1'000'000, {600, 800},
+         QString::fromUtf8("This photo is too large to edit whole (1200 × 1600); it opened at 600 × 800.")},
+        {"phone size", true, 64'000'000, {600, 800}, {}},
+    };
     launch();
     MoxelViewController* editor = start();
     const QString file = home() + "/camera.jpg";
     ASSERT_TRUE(grinsley::testing::writeQuadrantJpeg(file, {1600, 1200}, 6));
-    ASSERT_TRUE(editor->openPhotoFile(file));
-    EXPECT_TRUE(editor->isLoadingImage());
-    EXPECT_FALSE(editor->openPhotoFile(file)) << "one at a time";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !editor->isLoadingImage(); }, 5000));
-    EXPECT_EQ(editor->drawView()->currentImage().pixelSize(), QSize(600, 800));
+    const qint64 ceiling = PhotoIntake::fullSizeCeiling;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        photosettings::setReducesToPhoneSize(c.phoneSize);
+        PhotoIntake::fullSizeCeiling = c.ceiling;
+        ASSERT_TRUE(editor->openPhotoFile(file));
+        EXPECT_TRUE(editor->isLoadingImage());
+        EXPECT_FALSE(editor->openPhotoFile(file)) << "one at a time";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !editor->isLoadingImage(); }, 5000));
+        EXPECT_EQ(editor->drawView()->currentImage().pixelSize(), c.opened);
+        EXPECT_EQ(noticeText(editor), c.notice);
+        for (auto* notice : editor->findChildren<QLabel*>(QStringLiteral("grinsleyNotice")))
+            notice->hide();
+    }
+    PhotoIntake::fullSizeCeiling = ceiling;
     EXPECT_TRUE(platform::AlertView::visibleAlerts().isEmpty());
 }
 

@@ -318,6 +318,21 @@ TEST_F(DrawViewTest, AHistoryOfMixedEditsUndoneAndRedoneExactly) {
     EXPECT_FALSE(canvas->canRedo());
 }
 
+// A step keeps only the pixels it changed: nothing for a paste beside the photo, however large the photo.
+TEST_F(DrawViewTest, APasteBesideThePhotoKeepsNoPixels) {
+    const QImage photo = grinsley::testing::gradientPhoto({800, 400}); // drawn from y 100 to 300
+    canvas->setCurrentImage(Image(photo));
+    overlay()->setCenter({200, 200});
+    canvas->doCopy();
+    const qsizetype afterCopy = canvas->history().bytes();
+    overlay()->setCenter({200, 0});
+    overlay()->setBoundsIfValid({44 + 40, 132 + 40});
+    canvas->doPaste();
+    EXPECT_TRUE(canvas->canUndo());
+    EXPECT_EQ(canvas->history().bytes(), afterCopy);
+    EXPECT_EQ(canvas->currentImage().bitmap(), photo);
+}
+
 TEST_F(DrawViewTest, PasteThenUndoKeepsTheCurrentPiece) {
     const QImage photo = grinsley::testing::gradientPhoto({400, 400});
     canvas->setCurrentImage(Image(photo));
