@@ -10,6 +10,7 @@ packages=(
   rapidjson-dev nlohmann-json3-dev clang libclang-rt-dev
   xvfb xauth xdg-utils desktop-file-utils appstream file python3
   libopencv-dev opencv-data libdlib-dev libdlib-data
+  libexiv2-dev qt6-image-formats-plugins  # photo metadata; WebP for Save As
   libblas-dev liblapack-dev zlib1g-dev  # the libraries dlib's CMake package names by their full path
 )
 

@@ -4,17 +4,20 @@
 #include <optional>
 #include <vector>
 
+#include <QFileDialog>
 #include <QKeySequence>
 #include <QPointer>
 
 #include "app/ChildViewControllerSupport.h"
 #include "editing/PopupMenuSupport.h"
 #include "platform/ActionSheet.h"
+#include "platform/BackgroundJob.h"
 #include "platform/Popover.h"
 #include "platform/ViewController.h"
 #include "social/SocialSession.h"
 
 class QAction;
+
 class QGraphicsScene;
 class QToolBar;
 
@@ -147,6 +150,9 @@ public:
     void actionSheetClickedButtonAtIndex(platform::ActionSheet* sheet, int buttonIndex);
     void actionSheetDidDismissWithButtonIndex(platform::ActionSheet* sheet, int buttonIndex);
     void saveButtonTouched();
+    // Ctrl+Shift+S and the share sheet's "Save As…".
+    void saveAsButtonTouched();
+    QFileDialog* saveAsDialog() const { return _saveAsDialog; }
     void emailButtonTouched();
     void socialUploadButtonTouched() {}
     // The album's answer: silent on success, an alert that says why on failure.
@@ -248,6 +254,8 @@ private:
     void askBeforeReplacing(std::function<void()> replace);
     std::unique_ptr<BusySpinner> _busy;
     PhotoIntake* _intake = nullptr;          // child object
+    QPointer<QFileDialog> _saveAsDialog;     // while it shows
+    platform::BackgroundJob<std::optional<QString>> _saveAs{this}; // the failure, if any
     FaceCommands* _faceCommands = nullptr;   // child object, made with the canvas
     QPointer<platform::PhotoPicker> _picker; // while it shows
     std::shared_ptr<SocialSession> _socialSession; // absent: nothing in the program makes one

@@ -148,6 +148,10 @@ void MoxelViewController::addKeyboardShortcuts() {
     });
     _organizeItem->setToolTip(tr("%1 (%2 saves the photo)").arg(_organizeItem->text(), text(save->shortcut())));
     _redoItem->setShortcuts({_redoItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    command(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] {
+        if (_organizeItem->isEnabled())
+            saveAsButtonTouched();
+    });
     const std::pair<Qt::Key, QPointF> arrows[] = {{Qt::Key_Left, {-1, 0}}, {Qt::Key_Right, {1, 0}}, {Qt::Key_Up, {0, -1}}, {Qt::Key_Down, {0, 1}}};
     for (const auto& [key, step] : arrows) {
         command(QKeySequence(key), [this, step = step] { _drawView->nudgeSelection(step); });

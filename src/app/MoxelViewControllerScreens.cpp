@@ -2,18 +2,27 @@
 // intake, sharing, the hint bubble and the shape picker, the social hooks). See MoxelViewController.cpp.
 #include "MoxelViewController.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
 #include "analytics/TallyAPI.h"
 #include "app/BusySpinner.h"
 #include "app/GrinsleyCommon.h"
 #include "app/MainScrollView.h"
 #include "app/PhotoIntake.h"
+#include "app/PhotoSettings.h"
 #include "app/PhotoSharing.h"
+#include "app/SaveAsDialog.h"
 #include "app/ShapePickerViewController.h"
 #include "app/TextBubbleViewController.h"
 #include "app/UploadPhotoViewController.h"
 #include "editing/DrawView.h"
+#include "platform/AlertView.h"
+#include "platform/Clock.h"
 #include "platform/Device.h"
 #include "platform/MailComposer.h"
+#include "platform/Notice.h"
 #include "platform/PhotoAlbum.h"
 #include "platform/PhotoPicker.h"
 
@@ -97,8 +106,8 @@ void MoxelViewController::actionSheetClickedButtonAtIndex(platform::ActionSheet*
     if (!sheet || buttonIndex < 0 || buttonIndex >= sheet->numberOfButtons())
         return;
     if (sheet->tag() == ORGANIZE_VIEW_TAG)
-        PhotoSharing::perform(buttonIndex, {[this] { saveButtonTouched(); }, [this] { emailButtonTouched(); },
-                                            [this] { socialUploadButtonTouched(); }});
+        PhotoSharing::perform(*sheet, buttonIndex, {[this] { saveButtonTouched(); }, [this] { emailButtonTouched(); },
+                                                    [this] { socialUploadButtonTouched(); }, [this] { saveAsButtonTouched(); }});
     _currentActionSheet = nullptr;
 }
 
@@ -111,26 +120,63 @@ void MoxelViewController::actionSheetDidDismissWithButtonIndex(platform::ActionS
 void MoxelViewController::saveButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Save"));
     const qint64 saved = _drawView->photoVersion();
-    platform::PhotoAlbum::save(PhotoSharing::albumImage(_drawView->currentImage()),
-                               [self = QPointer<MoxelViewController>(this), saved](const std::optional<platform::ErrorRecord>& error) {
-                                   if (!self)
-                                       return;
-                                   if (!error)
-                                       self->_keptPhoto = saved;
-                                   self->saveCompleted(error);
-                               });
+    PhotoSharing::saveToAlbum(_drawView->currentImage(), _intake->metadata(),
+                              [self = QPointer<MoxelViewController>(this), saved](const std::optional<platform::ErrorRecord>& error) {
+                                  if (!self)
+                                      return;
+                                  if (!error)
+                                      self->_keptPhoto = saved;
+                                  self->saveCompleted(error);
+                              });
+}
+
+// Save As: a name, a folder and a format in the program's own dialog; encoded and written on a worker.
+void MoxelViewController::saveAsButtonTouched() {
+    if (!hasCurrentImage())
+        return;
+    TallyAPI::logEvent(QStringLiteral("Save As"));
+    dismissPopoverViews(false);
+    const QString name = QStringLiteral("Grinsley %1.jpg").arg(platform::Clock::now().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")));
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    auto* dialog = new SaveAsDialog(window(), QDir(pictures).exists() ? pictures : QDir::homePath(), name);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    _saveAsDialog = dialog;
+    connect(dialog, &QFileDialog::fileSelected, this, [this, dialog](const QString& chosen) {
+        const QString format = dialog->format();
+        const QString path = SaveAsDialog::withSuffix(chosen, format);
+        _saveAs.start([photo = _drawView->currentImage().bitmap(), path, format, quality = dialog->quality(),
+                       metadata = _intake->metadata(), keep = photosettings::keepsLocation()] {
+                          return SaveAsDialog::write(photo, path, format, quality, metadata, keep);
+                      },
+                      [this, path, saved = _drawView->photoVersion()](const std::optional<QString>& failure) {
+                          _busy->end();
+                          if (failure) {
+                              platform::AlertView(tr("Photo Not Saved"),
+                                                  tr("\u201C%1\u201D could not be saved.\n%2").arg(QFileInfo(path).fileName(), *failure),
+                                                  tr("OK"))
+                                  .show();
+                              return;
+                          }
+                          _keptPhoto = saved;
+                          platform::Notice::show(this, tr("Saved as %1").arg(QFileInfo(path).fileName()));
+                      });
+        _busy->begin();
+    });
+    dialog->open();
 }
 
 void MoxelViewController::saveCompleted(const std::optional<platform::ErrorRecord>& error) {
     if (error)
         PhotoSharing::showNotSavedMessage(*error);
+    else
+        platform::Notice::show(this, PhotoSharing::savedText);
 }
 
 void MoxelViewController::emailButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Email"));
     const platform::Image photo = _drawView->currentImage();
     GrinsleyCommon::presentMailComposer(
-        this, [&photo](platform::MailComposer& composer) { PhotoSharing::composePhotoMail(composer, photo); },
+        this, [this, &photo](platform::MailComposer& composer) { PhotoSharing::composePhotoMail(composer, photo, _intake->metadata()); },
         [this, mailed = _drawView->photoVersion()](platform::MailComposer* c, platform::MailComposeResult r) {
             // Sent or kept as a draft: the photo is shared.
             if (r == platform::MailComposeResult::Sent || r == platform::MailComposeResult::Saved)

@@ -85,6 +85,7 @@ bool PhotoIntake::load(const QString& path, std::function<platform::PhotoFile::R
 
 void PhotoIntake::finish(const QString& path, const platform::PhotoFile::Result& result) {
     if (result.ok() && !result.photo.isNull()) {
+        _metadata = result.metadata;
         _hooks.loaded(result.photo);
         // Reduced although full size was asked for: said once, for this photo.
         const QSize opened = result.photo.pixelSize();

@@ -49,12 +49,15 @@ public:
     bool takePickedPhoto(const platform::Image& photo);
     bool openFile(const QString& path);
     bool isLoading() const { return _job.isRunning(); }
+    // What saved and shared copies keep of the file the shown photo came from (nothing for a picked image).
+    const platform::PhotoMetadata& metadata() const { return _metadata; }
 
 private:
     bool load(const QString& path, std::function<platform::PhotoFile::Result(int limit)> work);
     void finish(const QString& path, const platform::PhotoFile::Result& result);
 
     Editor _hooks;
+    platform::PhotoMetadata _metadata;
     platform::BackgroundJob<platform::PhotoFile::Result> _job{this};
 };
 

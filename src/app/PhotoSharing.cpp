@@ -1,5 +1,7 @@
 #include "PhotoSharing.h"
 
+#include "app/PhotoSettings.h"
+#include "editing/ImageResize.h"
 #include "platform/ActionSheet.h"
 #include "platform/AlertView.h"
 #include "platform/Device.h"
@@ -11,7 +13,7 @@ namespace grinsley {
 
 platform::ActionSheet* PhotoSharing::showShareSheet(int tag, QWidget* editor, QWidget* shareButton, SheetCallback clicked,
                                                    SheetCallback dismissed) {
-    auto* sheet = new platform::ActionSheet(QString(), QString(), QString(), {savePhotoText, emailPhotoText});
+    auto* sheet = new platform::ActionSheet(QString(), QString(), QString(), {savePhotoText, emailPhotoText, saveAsText});
     sheet->setTag(tag);
     sheet->clickedButtonAtIndex = std::move(clicked);
     sheet->didDismissWithButtonIndex = std::move(dismissed);
@@ -24,8 +26,9 @@ platform::ActionSheet* PhotoSharing::showShareSheet(int tag, QWidget* editor, QW
     return sheet;
 }
 
-void PhotoSharing::perform(int buttonIndex, const Commands& commands) {
-    const std::function<void()>* command = buttonIndex == SaveButton            ? &commands.save
+void PhotoSharing::perform(const platform::ActionSheet& sheet, int buttonIndex, const Commands& commands) {
+    const std::function<void()>* command = sheet.buttonTitleAtIndex(buttonIndex) == saveAsText ? &commands.saveAs
+                                           : buttonIndex == SaveButton            ? &commands.save
                                            : buttonIndex == EmailButton         ? &commands.email
                                            : buttonIndex == SocialUploadButton ? &commands.socialUpload
                                                                                 : nullptr;
@@ -37,11 +40,26 @@ QImage PhotoSharing::albumImage(const platform::Image& photo) {
     return platform::ImageCodec::decode(platform::ImageCodec::pngRepresentation(photo)).bitmap();
 }
 
-void PhotoSharing::composePhotoMail(platform::MailComposer& composer, const platform::Image& photo) {
+void PhotoSharing::composePhotoMail(platform::MailComposer& composer, const platform::Image& photo,
+                                    const platform::PhotoMetadata& metadata) {
     composer.setSubject(mailSubject);
-    composer.addAttachmentData(platform::ImageCodec::jpegRepresentation(photo, 1.0), attachmentMimeType,
-                               attachmentFileName);
+    platform::Image attached(metadata.withColourProfile(photo.bitmap()));
+    const QSize size = photo.pixelSize();
+    if (!photosettings::reducesToPhoneSize() && std::max(size.width(), size.height()) > mailLongSide)
+        attached = platform::Image(metadata.withColourProfile(
+            imageresize::resizedImage(photo, QSizeF(size.scaled(mailLongSide, mailLongSide, Qt::KeepAspectRatio)), imageresize::High).bitmap()));
+    composer.addAttachmentData(metadata.writtenInto(platform::ImageCodec::jpegRepresentation(attached, 1.0),
+                                                    photosettings::keepsLocation()),
+                               attachmentMimeType, attachmentFileName);
     composer.setMessageBody(mailBody, true);
+}
+
+void PhotoSharing::saveToAlbum(const platform::Image& photo, const platform::PhotoMetadata& metadata,
+                               std::function<void(const std::optional<platform::ErrorRecord>&)> completion) {
+    const QImage image = metadata.withColourProfile(photosettings::reducesToPhoneSize() ? albumImage(photo) : photo.bitmap());
+    platform::PhotoAlbum::save(image, std::move(completion), [metadata, keep = photosettings::keepsLocation()](const QByteArray& png) {
+        return metadata.writtenInto(png, keep);
+    });
 }
 
 // Saving says nothing when it works; a user told nothing of a failure would believe the photo was kept.

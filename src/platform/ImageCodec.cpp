@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QColorSpace>
 #include <QPainter>
 #include <QSaveFile>
 
@@ -70,6 +71,7 @@ QByteArray ImageCodec::jpegRepresentation(const Image& image, qreal quality) {
     // JPEG has no alpha: flatten onto white rather than let transparent pixels turn black.
     QImage flat(image.bitmap().size(), QImage::Format_RGB32);
     flat.fill(Qt::white);
+    flat.setColorSpace(image.bitmap().colorSpace()); // the profile the photo carries is written with it
     {
         QPainter painter(&flat);
         painter.drawImage(0, 0, image.bitmap());

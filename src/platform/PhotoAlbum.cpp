@@ -53,7 +53,7 @@ QFileDevice::Permissions userFileMode() {
 }
 } // namespace
 
-std::variant<QString, ErrorRecord> PhotoAlbum::saveNow(const QImage& image) {
+std::variant<QString, ErrorRecord> PhotoAlbum::saveNow(const QImage& image, const Finish& finish) {
     const QString album = folder();
     if (!QDir().mkpath(album))
         return failure(1, QStringLiteral("The album folder could not be made."),
@@ -64,6 +64,8 @@ std::variant<QString, ErrorRecord> PhotoAlbum::saveNow(const QImage& image) {
     buffer.open(QIODevice::WriteOnly);
     if (image.isNull() || !QImageWriter(&buffer, "png").write(image))
         return failure(2, QStringLiteral("The photo could not be encoded."), QStringLiteral("There is no photo to save."));
+    if (finish)
+        png = finish(png);
 
     // Written under a temporary name first, then given its final name only if that name is still free.
     QTemporaryFile temporary(album + QStringLiteral("/.saving-XXXXXX.png"));
@@ -85,9 +87,9 @@ std::variant<QString, ErrorRecord> PhotoAlbum::saveNow(const QImage& image) {
     return failure(4, QStringLiteral("The photo could not be given a name."), temporary.errorString());
 }
 
-void PhotoAlbum::save(const QImage& image, Completion completion) {
-    std::thread([image, completion = std::move(completion)] {
-        const std::variant<QString, ErrorRecord> result = saveNow(image);
+void PhotoAlbum::save(const QImage& image, Completion completion, Finish finish) {
+    std::thread([image, completion = std::move(completion), finish = std::move(finish)] {
+        const std::variant<QString, ErrorRecord> result = saveNow(image, finish);
         MainThread::post([result, completion] {
             if (completion)
                 completion(std::holds_alternative<ErrorRecord>(result) ? std::optional(std::get<ErrorRecord>(result))

@@ -19,11 +19,13 @@ public:
     using Completion = std::function<void(const std::optional<ErrorRecord>& error)>;
 
     static QString folder();
+    // What is done to the encoded PNG before it is written (metadata added); none leaves it as it is.
+    using Finish = std::function<QByteArray(const QByteArray& png)>;
     // Encodes and writes on a thread of its own; the completion runs on the main thread with the path's
     // failure, or none on success.
-    static void save(const QImage& image, Completion completion);
+    static void save(const QImage& image, Completion completion, Finish finish = {});
     // The same work, on the calling thread: the path written, or the failure.
-    static std::variant<QString, ErrorRecord> saveNow(const QImage& image);
+    static std::variant<QString, ErrorRecord> saveNow(const QImage& image, const Finish& finish = {});
 };
 
 } // namespace grinsley::platform

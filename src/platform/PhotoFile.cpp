@@ -181,6 +181,7 @@ PhotoFile::Result PhotoFile::readUpright(const QString& path, const TargetSize& 
     // In place: at full size a second copy of the photo would cost as much again.
     result.photo = Image(std::move(turned).convertToFormat(QImage::Format_ARGB32_Premultiplied));
     result.original = uprightStored;
+    result.metadata = PhotoMetadata::read(path);
     return result;
 }
 

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "platform/Image.h"
+#include "platform/PhotoMetadata.h"
 
 namespace grinsley::platform {
 
@@ -24,6 +25,7 @@ public:
         Failure failure = Failure::None;
         QString detail; // the system's words for an unreadable file; the pixel count of a too-large one
         QSize original; // the photo's upright size before any reduction, when known
+        PhotoMetadata metadata; // what a saved copy keeps of the file
         bool ok() const { return failure == Failure::None; }
     };
 

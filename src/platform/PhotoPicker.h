@@ -56,6 +56,9 @@ public:
     static constexpr int thumbnailSide = 160;
     // Pickers' workers still reading (a closed picker's ends after its current thumbnail).
     static int workersRunning();
+    // A file dialog in the program's dark look, fitted to the host's window (on a phone's width, only what
+    // choosing a file needs). Save As uses it too.
+    static void fitBrowseDialog(QFileDialog* dialog, QWidget* host);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override; // Escape cancels
@@ -64,7 +67,6 @@ protected:
 private:
     // Columns of thumbnails that fill the grid's width, no strip left over at the side.
     void fitGrid();
-    static void fitBrowseDialog(QFileDialog* dialog, QWidget* host);
     void showPhotos(const QStringList& photos);
     void showThumbnail(int row, const QImage& image);
 

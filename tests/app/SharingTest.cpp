@@ -14,6 +14,14 @@
 #include "platform/PhotoAlbum.h"
 #include "platform/Popover.h"
 #include "support/FakeMailTransport.h"
+#include "support/TestPhotos.h"
+#include "app/PhotoSettings.h"
+#include "app/SaveAsDialog.h"
+#include "editing/DrawView.h"
+#include "editing/SelectionView.h"
+#include "platform/PhotoAlbum.h"
+#include "platform/PhotoMetadata.h"
+#include <QSlider>
 #include "platform/ImageCodec.h"
 #include "support/Render.h"
 #include "support/SettableClock.h"
@@ -60,8 +68,8 @@ TEST_F(SharingTest, PhoneSheetHasCloseAndCloseDoesNothing) {
     QTest::mouseClick(editor->topToolbar()->widgetForAction(editor->organizeItem()), Qt::LeftButton);
     platform::ActionSheet* sheet = editor->currentActionSheet();
     ASSERT_TRUE(sheet);
-    EXPECT_EQ(buttonTitles(sheet), QStringList({"Save Photo", "Email Photo", "Close"}));
-    EXPECT_EQ(sheet->cancelButtonIndex(), 2);
+    EXPECT_EQ(buttonTitles(sheet), QStringList({"Save Photo", "Email Photo", QString::fromUtf8("Save As…"), "Close"}));
+    EXPECT_EQ(sheet->cancelButtonIndex(), 3);
     EXPECT_EQ(sheet->tag(), MoxelViewController::ORGANIZE_VIEW_TAG);
     EXPECT_EQ(sheet->parentWidget(), editor) << "shown in the editor";
     grinsley::testing::renderToPng(app->window(), "share-sheet-phone");
@@ -111,7 +119,7 @@ TEST_F(SharingTest, TabletSheetPointsAtShareAndClosesThePopoverFirst) {
     EXPECT_TRUE(!popover || !popover->isVisible()) << "the open popover closes first";
     platform::ActionSheet* sheet = editor->currentActionSheet();
     ASSERT_TRUE(sheet);
-    EXPECT_EQ(buttonTitles(sheet), QStringList({"Save Photo", "Email Photo"}));
+    EXPECT_EQ(buttonTitles(sheet), QStringList({"Save Photo", "Email Photo", QString::fromUtf8("Save As…")}));
     EXPECT_TRUE(sheet->isWindow());
     QWidget* share = editor->topToolbar()->widgetForAction(editor->organizeItem());
     const QPoint below = share->mapToGlobal(QPoint(share->width() / 2, share->height()));
@@ -261,4 +269,95 @@ TEST_F(SharingTest, TheDesktopHandOffGetsTextAndAFileForEachMessage) {
         EXPECT_EQ(QFileInfo(attachment).fileName(), "Grinsley.jpg");
         EXPECT_FALSE(QImage(attachment).isNull()) << "still whole after the next message";
     }
+}
+
+// A camera's photo at full size: edited, then saved to the album, by Save As in each format and by e-mail. Each
+// copy has the photo's own size (the e-mail's long side at most 2048) and the edit, and keeps the date taken,
+// the camera and the colour profile, with the orientation written as 1 and the location only when asked.
+TEST_F(SharingTest, FullSizeCopiesKeepTheEditAndTheMetadata) {
+    FakeMailTransport::State& mail = FakeMailTransport::install();
+    const QString camera = home() + "/camera.jpg";
+    ASSERT_TRUE(grinsley::testing::writeCameraJpeg(camera, {2400, 1800}, 6));
+    launch();
+    MoxelViewController* editor = start();
+    ASSERT_TRUE(editor->openPhotoFile(camera));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editor->isLoadingImage(); }, 10000));
+    ASSERT_EQ(editor->drawView()->currentImage().pixelSize(), QSize(1800, 2400));
+    editor->copyItem()->trigger();
+    editor->drawView()->selectionView()->setCenter(editor->drawView()->selectionView()->center() + QPointF(60, 90));
+    editor->pasteItem()->trigger();
+    const QImage edited = editor->drawView()->currentImage().bitmap();
+    const QPoint inEdit = editor->drawView()->scaleSelectionFrame().center().toPoint();
+
+    struct Copy {
+        const char* how;
+        QString format;
+        bool keepLocation;
+        QSize size;
+        int tolerance; // per channel, at the edit's centre
+    };
+    const Copy copies[] = {
+        {"Save As JPEG", "jpg", false, {1800, 2400}, 4},
+        {"Save As PNG", "png", false, {1800, 2400}, 0},
+        {"Save As WebP", "webp", true, {1800, 2400}, 6},
+        {"album", "png", false, {1800, 2400}, 0},
+        {"e-mail", "jpg", false, {1536, 2048}, 255},
+    };
+    for (const Copy& c : copies) {
+        SCOPED_TRACE(c.how);
+        photosettings::setKeepsLocation(c.keepLocation);
+        QByteArray bytes;
+        if (QString(c.how) == "album") {
+            editor->saveButtonTouched();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !albumFiles().isEmpty(); }, 10000));
+            QFile file(platform::PhotoAlbum::folder() + "/" + albumFiles().first());
+            ASSERT_TRUE(QTest::qWaitFor([&] { return noticeText(editor) == "Saved to Pictures/Grinsley"; }, 5000));
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            bytes = file.readAll();
+        } else if (QString(c.how) == "e-mail") {
+            editor->emailButtonTouched();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !mail.sent.empty(); }, 5000));
+            bytes = mail.sent.front().attachments.first().data;
+        } else {
+            editor->saveAsButtonTouched();
+            auto* dialog = qobject_cast<SaveAsDialog*>(editor->saveAsDialog());
+            ASSERT_TRUE(dialog);
+            EXPECT_TRUE(app->window()->geometry().contains(dialog->frameGeometry())) << "inside the phone's window";
+            EXPECT_EQ(dialog->qualitySlider()->value(), 92);
+            if (c.format == "jpg")
+                grinsley::testing::renderScreenToPng(app->window(), "save-as-phone");
+            const QString path = home() + "/Copy of camera";
+            dialog->selectNameFilter(c.format == "jpg" ? SaveAsDialog::jpegFilter : c.format == "png" ? SaveAsDialog::pngFilter : SaveAsDialog::webpFilter);
+            dialog->selectFile(path);
+            static_cast<QDialog*>(dialog)->accept(); // as the Save button does
+            QFile file(path + "." + c.format);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return noticeText(editor) == "Saved as Copy of camera." + c.format; }, 10000));
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            bytes = file.readAll();
+        }
+        const QImage copy = QImage::fromData(bytes);
+        ASSERT_EQ(copy.size(), c.size);
+        if (c.size == edited.size()) { // the edit's pixels, on average over a patch (a lossy format rings at edges)
+            double worst = 0;
+            for (int shift : {16, 8, 0}) { // red, green, blue
+                const auto channel = [shift](QRgb p) { return int(p >> shift) & 255; };
+                double got = 0, want = 0;
+                for (int dy = -4; dy <= 4; ++dy)
+                    for (int dx = -4; dx <= 4; ++dx) {
+                        got += channel(copy.pixel(inEdit + QPoint(dx, dy)));
+                        want += channel(edited.pixel(inEdit + QPoint(dx, dy)));
+                    }
+                worst = std::max(worst, std::abs(got - want) / 81);
+            }
+            EXPECT_LE(worst, c.tolerance);
+        }
+        const platform::PhotoMetadata kept = platform::PhotoMetadata::readEncoded(bytes);
+        EXPECT_EQ(kept.dateTaken(), "2026:05:04 12:34:56");
+        EXPECT_EQ(kept.cameraMake(), "Grinsley Optics");
+        EXPECT_EQ(kept.cameraModel(), "Test One");
+        EXPECT_EQ(kept.orientation(), 1);
+        EXPECT_EQ(kept.hasLocation(), c.keepLocation);
+        EXPECT_TRUE(kept.hasColourProfile());
+    }
+    EXPECT_FALSE(editor->hasUnsavedEdits()) << "saved";
 }

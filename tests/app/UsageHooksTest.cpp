@@ -71,7 +71,7 @@ TEST_F(UsageHooksTest, ShareAndStartScreenCommands) {
     app->navigationController()->popViewControllerAnimated(false);
     MoxelViewController* editor = start();
     editor->organizeButtonTouched();
-    editor->actionSheetClickedButtonAtIndex(editor->currentActionSheet(), 2); // Close
+    editor->actionSheetClickedButtonAtIndex(editor->currentActionSheet(), editor->currentActionSheet()->cancelButtonIndex()); // Close
     editor->emailButtonTouched();
     EXPECT_EQ(events(), QStringList({"App launched", "Feedback: Startup", "Help: Startup", "Video: Startup", "Start",
                                      "Email"}));

@@ -1,5 +1,9 @@
 #include "TestPhotos.h"
 
+#include <exiv2/exiv2.hpp>
+
+#include <QColorSpace>
+
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -148,6 +152,34 @@ QImage twoFacePhoto() {
     darken.end();
     p.drawImage(QPointF(560, 60), other);
     return photo;
+}
+
+} // namespace grinsley::testing
+
+namespace grinsley::testing {
+
+bool writeCameraJpeg(const QString& path, QSize size, int exifOrientation) {
+    if (!writeQuadrantJpeg(path, size, exifOrientation))
+        return false;
+    try {
+        auto image = Exiv2::ImageFactory::open(path.toStdString());
+        image->readMetadata();
+        Exiv2::ExifData& exif = image->exifData();
+        exif["Exif.Photo.DateTimeOriginal"] = "2026:05:04 12:34:56";
+        exif["Exif.Image.Make"] = "Grinsley Optics";
+        exif["Exif.Image.Model"] = "Test One";
+        exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
+        exif["Exif.GPSInfo.GPSLatitude"] = "52/1 31/1 0/1";
+        exif["Exif.GPSInfo.GPSLongitudeRef"] = "E";
+        exif["Exif.GPSInfo.GPSLongitude"] = "13/1 24/1 0/1";
+        const QByteArray icc = QColorSpace(QColorSpace::DisplayP3).iccProfile();
+        Exiv2::DataBuf profile(reinterpret_cast<const Exiv2::byte*>(icc.constData()), long(icc.size()));
+        image->setIccProfile(profile);
+        image->writeMetadata();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 } // namespace grinsley::testing

@@ -19,6 +19,9 @@ QByteArray jpegWithExifOrientation(const QImage& image, int exifOrientation);
 // Writes a quadrant photo as a JPEG row by row with the system codec, never holding the whole bitmap: big
 // photos cost no memory. CMYK as the common editors write it (inverted, with an Adobe marker).
 bool writeQuadrantJpeg(const QString& path, QSize size, int exifOrientation = 0, bool cmyk = false);
+// The same, as a camera writes it: also the date taken (2026:05:04 12:34:56), the make ("Grinsley Optics") and
+// model ("Test One"), a GPS location and a Display P3 colour profile.
+bool writeCameraJpeg(const QString& path, QSize size, int exifOrientation);
 
 // A smooth, everywhere-different photo: neighbouring pixels are close, distant ones differ.
 QImage gradientPhoto(QSize size);
