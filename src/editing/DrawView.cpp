@@ -138,6 +138,11 @@ void DrawView::checkSelectionBounds() {
 // Photo and piece
 
 void DrawView::setCurrentImage(Image image) {
+    replacePhoto(std::move(image));
+    rebaseState();
+}
+
+void DrawView::replacePhoto(Image image) {
     _image = std::move(image);
     _photoVersion = newPhotoVersion();
     _faceMarkers.clear();
@@ -224,6 +229,8 @@ void DrawView::pasteAll(std::vector<std::pair<QImage, pieces::PhotoRegion>> past
     QImage photo = _image.bitmap();
     box &= photo.rect();
     _image = Image();
+    if (photo.format() != QImage::Format_ARGB32_Premultiplied) // once per photo, before the box is kept
+        photo = std::move(photo).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     _pending.photo = QImage(); // the step is made from the box alone
     _pending.changed = box;
     _pending.beforeBox = pixelsOf(photo, box);
@@ -231,7 +238,7 @@ void DrawView::pasteAll(std::vector<std::pair<QImage, pieces::PhotoRegion>> past
     _pending.compares = true;
     for (const auto& [piece, region] : pastes)
         pieces::pastePieceInto(photo, piece, region.centre, region.angle, region.size);
-    setCurrentImage(Image(std::move(photo)));
+    replacePhoto(Image(std::move(photo)));
     if (!_blendsIn)
         return;
     // Blending takes longer than a frame: the plain result shows meanwhile, and the blended one replaces it
@@ -252,7 +259,8 @@ void DrawView::pasteAll(std::vector<std::pair<QImage, pieces::PhotoRegion>> past
             const qint64 plainVersion = _photoVersion;
             QImage photo = _image.bitmap();
             _image = Image();
-            setCurrentImage(Image(withPixels(std::move(photo), blended, box.topLeft())));
+            replacePhoto(Image(withPixels(std::move(photo), blended, box.topLeft())));
+            notePatch(box, blended);
             if (const EditStep* latest = _history.undoable(); latest && latest->versionAfter == plainVersion) {
                 const QRect changed = changedRegion(beforeBox, blended, beforeBox.rect());
                 _history.amendLatest([&](EditStep& step) {
@@ -295,7 +303,7 @@ bool DrawView::applyEditedPhoto(const QImage& result, qint64 from, QRect changed
     const StepScope step(this);
     _pending.changed = changed;
     _pending.compares = true;
-    setCurrentImage(Image(result));
+    replacePhoto(Image(result));
     return true;
 }
 
@@ -343,18 +351,18 @@ void DrawView::travel(const EditStep* step, bool forward) {
     if (step->changesPhoto() || step->versionBefore != step->versionAfter) {
         QImage photo = _image.bitmap();
         _image = Image(); // the photo's only holder now, so that the step is written into it in place
-        showPhoto(step->photoAt(std::move(photo), forward), forward ? step->versionAfter : step->versionBefore);
+        replacePhoto(Image(step->photoAt(std::move(photo), forward)));
+        _photoVersion = forward ? step->versionAfter : step->versionBefore;
+        if (step->whole)
+            rebaseState();
+        else
+            notePatch(step->region, forward ? step->after : step->before);
     }
     if (step->changesPiece && _selectionView)
         _selectionView->setImageSelection(forward ? step->pieceAfter : step->pieceBefore);
     setSelectionPlace(step->place);
     emit historyChanged();
     editCompleted();
-}
-
-void DrawView::showPhoto(QImage photo, qint64 version) {
-    setCurrentImage(Image(std::move(photo)));
-    _photoVersion = version;
 }
 
 void DrawView::doClear() {
@@ -434,6 +442,10 @@ void DrawView::endStep() {
     step.place = pending.place;
     step.versionBefore = pending.version;
     step.versionAfter = _photoVersion;
+    if (step.whole)
+        rebaseState();
+    else
+        notePatch(step.region, step.after);
     _history.push(std::move(step));
     if (pending.compares) {
         _comparison = {_history.undoable()->region, _history.undoable()->before};
@@ -518,9 +530,34 @@ void DrawView::setComparing(bool comparing) {
 // ---------------------------------------------------------------------------------------------------------
 // Saved state
 
-EditingSnapshot DrawView::snapshot() const {
+void DrawView::rebaseState() {
+    _stateBase = newPhotoVersion();
+    _statePatches.clear();
+    _statePatchBytes = 0;
+}
+
+// Once the patches would cost half the photo, the next save writes the photo whole instead.
+void DrawView::notePatch(QRect region, const QImage& pixels) {
+    if (region.isEmpty() || pixels.isNull())
+        return;
+    _statePatches.push_back({region.topLeft(), pixels});
+    _statePatchBytes += pixels.sizeInBytes();
+    if (_statePatches.size() > maxStatePatches || _statePatchBytes > _image.bitmap().sizeInBytes() / 2)
+        rebaseState();
+}
+
+EditingSnapshot DrawView::snapshot() {
     EditingSnapshot state;
-    state.photo = _image;
+    if (!_image.isNull()) {
+        // The photo's pixels go with the snapshot only when the writer has no base for the patches: then the
+        // photo as it is now is the base, with no patches over it.
+        if (!EditingStateWriter::shared().holdsBase(_stateBase)) {
+            rebaseState();
+            state.photo = _image;
+        }
+        state.base = _stateBase;
+        state.patches = _statePatches;
+    }
     if (hasSelectedImage()) {
         state.piece = _selectionView->imageSelection();
         state.rotationAngle = _selectionView->rotationAngle();
@@ -555,9 +592,30 @@ void DrawView::restoreApplicationState() {
     const QScopedValueRollback restoring(_restoring, true);
     const QString photoPath = adoptedPath(defaults, currentImageKey);
     if (!photoPath.isEmpty()) {
-        Image photo = platform::ImageCodec::decodeFile(photoPath);
-        if (!photo.isNull())
-            setCurrentImage(Image(photo.bitmap()));
+        QImage photo = platform::ImageCodec::decodeFile(photoPath).bitmap().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        // The patches over the base, in order; an unreadable one ends them (the state of an earlier edit).
+        std::vector<PhotoPatch> patches;
+        std::vector<std::pair<qint64, QString>> files;
+        const QStringList stored = defaults.objectForKey(EditingStateWriter::patchesKey).toStringList();
+        for (const QString& entry : stored) {
+            const QString path = entry.section(QLatin1Char(','), 2);
+            const QImage pixels = platform::ImageCodec::decodeFile(path).bitmap().convertToFormat(photo.format());
+            bool x = false, y = false;
+            const QPoint at(entry.section(QLatin1Char(','), 0, 0).toInt(&x), entry.section(QLatin1Char(','), 1, 1).toInt(&y));
+            if (photo.isNull() || pixels.isNull() || !x || !y || !photo.rect().contains(QRect(at, pixels.size())))
+                break;
+            photo = withPixels(std::move(photo), pixels, at);
+            patches.push_back({at, pixels});
+            files.emplace_back(pixels.cacheKey(), path);
+        }
+        if (!photo.isNull()) {
+            setCurrentImage(Image(photo));
+            // Whole, the saved state goes on from here: the next save writes only what changes.
+            if (patches.size() == std::size_t(stored.size())) {
+                _statePatches = std::move(patches);
+                EditingStateWriter::shared().adoptBase(_stateBase, photoPath, files);
+            }
+        }
     }
     if (!_selectionView)
         return;

@@ -146,7 +146,9 @@ public:
     void restoreApplicationState();
     // When on, every completed edit is saved soon after, off the interface thread (see EditingStateWriter).
     void setSavesAfterEachEdit(bool saves);
-    EditingSnapshot snapshot() const;
+    // What a save writes. Not const: a snapshot that must carry the photo makes the photo the base again.
+    EditingSnapshot snapshot();
+    static constexpr std::size_t maxStatePatches = 64;
 
     static constexpr const char* currentImageKey = EditingStateWriter::photoKey;
     static constexpr const char* imageSelectionKey = EditingStateWriter::pieceKey;
@@ -180,7 +182,11 @@ private:
     SelectionPlace selectionPlace() const;
     void setSelectionPlace(const SelectionPlace& place);
     void travel(const EditStep* step, bool forward);
-    void showPhoto(QImage photo, qint64 version);
+    // Shows a photo as a new version without starting the saved state afresh (the edit is a patch of it).
+    void replacePhoto(platform::Image image);
+    // The saved state: a base photo and the patches over it since.
+    void rebaseState();
+    void notePatch(QRect region, const QImage& pixels);
     // The piece under a region of the photo, clipped to the shape and softened.
     QImage cutPiece(const pieces::PhotoRegion& region) const;
     // The photo after pasting pieces over regions, in order: plainly now, then blended in on a worker when
@@ -218,6 +224,9 @@ private:
         bool compares = false; // Compare shows what the step changed
     } _pending;
     int _stepDepth = 0;
+    qint64 _stateBase = 0;
+    std::vector<PhotoPatch> _statePatches;
+    qsizetype _statePatchBytes = 0;
     qint64 _photoVersion = 0;
     float _bottomToolbarHeight = 0;
     float _topToolbarHeight = 0;

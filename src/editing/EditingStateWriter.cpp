@@ -1,5 +1,6 @@
 #include "EditingStateWriter.h"
 
+#include <algorithm>
 #include <thread>
 
 #include <QDir>
@@ -52,8 +53,14 @@ QString EditingStateWriter::adopt(const QString& storedPath) {
     return found;
 }
 
+void EditingStateWriter::keepBase(EditingSnapshot& newer, const std::optional<EditingSnapshot>& older) {
+    if (newer.photo.isNull() && older && !older->photo.isNull() && older->base == newer.base)
+        newer.photo = older->photo;
+}
+
 void EditingStateWriter::saveLater(EditingSnapshot snapshot) {
     std::lock_guard lock(_mutex);
+    keepBase(snapshot, _pending);
     _pending = std::move(snapshot);
     if (_working)
         return;
@@ -68,11 +75,13 @@ void EditingStateWriter::drain() {
             std::lock_guard lock(_mutex);
             if (!_pending) {
                 _working = false;
+                _writingBase = 0;
                 _idle.notify_all();
                 return;
             }
             next = std::move(*_pending);
             _pending.reset();
+            _writingBase = next.photo.isNull() ? 0 : next.base;
         }
         write(next);
     }
@@ -83,23 +92,33 @@ void EditingStateWriter::waitUntilIdle() {
     _idle.wait(lock, [this] { return !_working; });
 }
 
+bool EditingStateWriter::holdsBase(qint64 base) {
+    std::lock_guard lock(_mutex);
+    // A base file removed behind the writer's back is no base: the photo is sent again.
+    return base != 0 && ((_base == base && QFileInfo(_photoPath).isFile()) || _writingBase == base ||
+                         (_pending && _pending->base == base && !_pending->photo.isNull()));
+}
+
+void EditingStateWriter::adoptBase(qint64 base, const QString& path, const std::vector<std::pair<qint64, QString>>& patches) {
+    std::scoped_lock lock(_writeMutex, _mutex);
+    _base = base;
+    _photoPath = path;
+    _patches = patches;
+}
+
 bool EditingStateWriter::saveNow(const EditingSnapshot& snapshot) {
+    EditingSnapshot last = snapshot;
     {
         std::unique_lock lock(_mutex);
+        keepBase(last, _pending);
         _pending.reset(); // older than this one
         _idle.wait(lock, [this] { return !_working; });
     }
-    return write(snapshot);
+    return write(last);
 }
 
-// A new name each time, never the one the defaults name now: the old file stays whole until it is no longer
-// named.
-QString EditingStateWriter::writeImage(const QString& home, const platform::Image& image, const char* stem,
-                                       qint64& writtenKey, QString& writtenPath) {
-    if (image.isNull())
-        return {};
-    if (image.bitmap().cacheKey() == writtenKey && QFileInfo(writtenPath).isFile())
-        return writtenPath;
+// A new name each time, never one the defaults name now: the old file stays whole until it is no longer named.
+QString EditingStateWriter::writeFile(const QString& home, const platform::Image& image, const char* stem) {
     QString path;
     do
         path = QStringLiteral("%1/%2-%3.png").arg(home, QLatin1String(stem)).arg(++_generation);
@@ -108,17 +127,55 @@ QString EditingStateWriter::writeImage(const QString& home, const platform::Imag
         qCWarning(lcEditing) << "could not save" << stem << "to" << path;
         return {};
     }
-    writtenKey = image.bitmap().cacheKey();
-    writtenPath = path;
+    return path;
+}
+
+QString EditingStateWriter::writeImage(const QString& home, const platform::Image& image, const char* stem,
+                                       qint64& writtenKey, QString& writtenPath) {
+    if (image.isNull())
+        return {};
+    if (image.bitmap().cacheKey() == writtenKey && QFileInfo(writtenPath).isFile())
+        return writtenPath;
+    const QString path = writeFile(home, image, stem);
+    if (!path.isEmpty()) {
+        writtenKey = image.bitmap().cacheKey();
+        writtenPath = path;
+    }
     return path;
 }
 
 bool EditingStateWriter::write(const EditingSnapshot& snapshot) {
     std::lock_guard lock(_writeMutex);
     const QString home = folder(); // made once per write, not per file
-    const QString photo = writeImage(home, snapshot.photo, photoKey, _photoCacheKey, _photoPath);
+    // The base: kept when it is the one written, written when its pixels came.
+    QString photo;
+    const bool sameBase = snapshot.base != 0 && snapshot.base == _base && QFileInfo(_photoPath).isFile();
+    if (sameBase)
+        photo = _photoPath;
+    else if (snapshot.base != 0 && !snapshot.photo.isNull())
+        photo = writeFile(home, snapshot.photo, photoKey);
+    if (snapshot.base != 0 && photo.isEmpty()) {
+        qCWarning(lcEditing) << "the photo's base could not be saved";
+        return false;
+    }
+    // The patches over it: those written before over the same base are kept.
+    std::vector<std::pair<qint64, QString>> patches;
+    QStringList named;
+    for (std::size_t i = 0; i < snapshot.patches.size(); ++i) {
+        const PhotoPatch& patch = snapshot.patches[i];
+        const qint64 key = patch.pixels.cacheKey();
+        QString path;
+        if (sameBase && i < _patches.size() && _patches[i].first == key && QFileInfo(_patches[i].second).isFile())
+            path = _patches[i].second;
+        else
+            path = writeFile(home, platform::Image(patch.pixels), "currentImagePatch");
+        if (path.isEmpty())
+            return false;
+        patches.emplace_back(key, path);
+        named << QStringLiteral("%1,%2,%3").arg(patch.at.x()).arg(patch.at.y()).arg(path);
+    }
     const QString piece = writeImage(home, snapshot.piece, pieceKey, _pieceCacheKey, _piecePath);
-    if ((!snapshot.photo.isNull() && photo.isEmpty()) || (!snapshot.piece.isNull() && piece.isEmpty()))
+    if (!snapshot.piece.isNull() && piece.isEmpty())
         return false;
 
     platform::UserDefaults& defaults = platform::UserDefaults::standard();
@@ -126,6 +183,10 @@ bool EditingStateWriter::write(const EditingSnapshot& snapshot) {
         defaults.setObject(photo, QLatin1String(photoKey));
     else
         defaults.removeObjectForKey(QLatin1String(photoKey));
+    if (!named.isEmpty())
+        defaults.setObject(named, patchesKey);
+    else
+        defaults.removeObjectForKey(patchesKey);
     if (!piece.isEmpty()) {
         defaults.setObject(piece, QLatin1String(pieceKey));
         defaults.setFloat(snapshot.rotationAngle, rotationAngleKey);
@@ -142,13 +203,21 @@ bool EditingStateWriter::write(const EditingSnapshot& snapshot) {
         defaults.removeObjectForKey(QLatin1String(pieceKey));
     }
     defaults.synchronize();
+    {
+        std::lock_guard state(_mutex);
+        _base = snapshot.base;
+        _photoPath = photo;
+        _patches = std::move(patches);
+    }
 
     // Files no longer named, by this run or by one that was stopped between its write and this clean-up.
-    const QDir named(home);
-    for (const QString& name : named.entryList({QStringLiteral("currentImage*.png"), QStringLiteral("imageSelection*.png")},
-                                              QDir::Files)) {
-        const QString path = named.filePath(name);
-        if (path != photo && path != piece)
+    const QDir folder(home);
+    for (const QString& name : folder.entryList({QStringLiteral("currentImage*.png"), QStringLiteral("imageSelection*.png")},
+                                                QDir::Files)) {
+        const QString path = folder.filePath(name);
+        const bool isNamed = path == photo || path == piece ||
+                             std::any_of(_patches.begin(), _patches.end(), [&](const auto& p) { return p.second == path; });
+        if (!isNamed)
             QFile::remove(path);
     }
     return true;

@@ -3,6 +3,11 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <utility>
+#include <vector>
+
+#include <QImage>
+#include <QPoint>
 
 #include <QPointF>
 #include <QSizeF>
@@ -12,9 +17,18 @@
 
 namespace grinsley {
 
-// What a restart needs of the editor: the photo, the piece and where the piece sits.
+// The pixels of a rectangle of the photo after an edit.
+struct PhotoPatch {
+    QPoint at;
+    QImage pixels;
+};
+
+// What a restart needs of the editor: the photo, the piece and where the piece sits. The photo is a base and the
+// patches laid over it in order since; the base's pixels come only when it has not been handed over before.
 struct EditingSnapshot {
-    platform::Image photo; // null: no photo
+    platform::Image photo; // the base's pixels when they must be written; null otherwise
+    qint64 base = 0;       // which base the patches go over; 0: no photo
+    std::vector<PhotoPatch> patches;
     platform::Image piece; // null: no piece
     float rotationAngle = 0;
     QPointF center;
@@ -23,10 +37,11 @@ struct EditingSnapshot {
 };
 
 // Keeps the saved editing state on disk. A burst of edits costs one write: while a write runs only the newest
-// waiting snapshot is kept. The PNGs are encoded and written on a worker; each write puts its files under new
-// names and then names them in the user defaults in one step, so the state on disk is always one whole edit,
-// never the photo of one and the piece of another. A photo or piece unchanged since the last write is not
-// written again.
+// waiting snapshot is kept (with the base of an older one it replaces, if it brings none). The PNGs are encoded
+// and written on a worker; each write puts its files under new names and then names them in the user defaults in
+// one step, so the state on disk is always one whole edit, never the photo of one and the piece of another. A
+// base, patch or piece written before is not written again: a save after a small paste writes that paste's
+// rectangle.
 class EditingStateWriter {
 public:
     static EditingStateWriter& shared();
@@ -37,6 +52,10 @@ public:
     // written, the last saved state then standing.
     bool saveNow(const EditingSnapshot& snapshot);
     void waitUntilIdle();
+    // Whether the base's pixels were written, or are on their way (a snapshot without them will do).
+    bool holdsBase(qint64 base);
+    // A base and patches read back at a start, as if this run had written them.
+    void adoptBase(qint64 base, const QString& path, const std::vector<std::pair<qint64, QString>>& patches);
 
     // The editing state's own folder, in the program's data (not the cache a cleaner may empty).
     static QString folder();
@@ -46,6 +65,8 @@ public:
 
     static constexpr const char* photoKey = "currentImage";
     static constexpr const char* pieceKey = "imageSelection";
+    // "x,y,path" of each patch over the photo, in order.
+    static inline const QString patchesKey = QStringLiteral("currentImagePatches");
     // Where the piece sits: in canvas points, and its centre in photo pixels.
     static inline const QString rotationAngleKey = QStringLiteral("rotationAngle");
     static inline const QString centerXKey = QStringLiteral("selectionViewCenterX");
@@ -59,6 +80,9 @@ private:
     EditingStateWriter() = default;
     void drain();
     bool write(const EditingSnapshot& snapshot);
+    // A snapshot that brings no base takes that of the one it replaces, when it is the same base.
+    static void keepBase(EditingSnapshot& newer, const std::optional<EditingSnapshot>& older);
+    QString writeFile(const QString& home, const platform::Image& image, const char* stem);
     QString writeImage(const QString& home, const platform::Image& image, const char* stem, qint64& writtenKey,
                        QString& writtenPath);
 
@@ -68,8 +92,10 @@ private:
     bool _working = false;
     std::mutex _writeMutex; // one write at a time, worker or caller
     quint64 _generation = 0;
-    qint64 _photoCacheKey = 0;
+    qint64 _base = 0;        // the base written, and its file
     QString _photoPath;
+    qint64 _writingBase = 0; // the base a write in progress brings
+    std::vector<std::pair<qint64, QString>> _patches; // written: each patch's pixels (by cache key) and file
     qint64 _pieceCacheKey = 0;
     QString _piecePath;
 };

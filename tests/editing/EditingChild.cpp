@@ -6,11 +6,13 @@
 #include <QApplication>
 #include <QGraphicsScene>
 
+#include "FullSizeSpots.h"
 #include "editing/DrawView.h"
 #include "editing/SelectionView.h"
 #include "platform/UserDefaults.h"
 
 using namespace grinsley;
+
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -39,6 +41,33 @@ int main(int argc, char** argv) {
         for (const char* key : {DrawView::currentImageKey, DrawView::imageSelectionKey})
             std::printf("%s\n", qPrintable(platform::UserDefaults::standard().stringForKey(QLatin1String(key))));
         return 0;
+    }
+    // "--full": a 12-megapixel photo opened once; edit k pastes a piece numbered k at spot k, so that the photo is
+    // saved as a base and a rectangle per paste.
+    if (QCoreApplication::arguments().contains(QStringLiteral("--full"))) {
+        QImage photo(4000, 3000, QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < photo.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(photo.scanLine(y));
+            for (int x = 0; x < photo.width(); ++x)
+                line[x] = qRgb(x & 255, y & 255, 200);
+        }
+        canvas->setCurrentImage(platform::Image(photo));
+        canvas->selectionView()->setBoundsIfValid(QSizeF(44 + 16, 132 + 16));
+        for (int k = 1;; ++k) {
+            QImage piece(32, 32, QImage::Format_ARGB32_Premultiplied);
+            piece.fill(qRgb(k & 255, (k >> 8) & 255, 77));
+            canvas->selectionView()->setImageSelection(platform::Image(piece));
+            canvas->selectionView()->setRotationAngle(float(k) * 0.001f);
+            canvas->selectionView()->setCenter(fullSizeSpot(k));
+            canvas->doPaste();
+            QCoreApplication::processEvents();
+            std::printf("edit %d\n", k);
+            if (k % 3 == 0) {
+                EditingStateWriter::shared().waitUntilIdle();
+                std::printf("saved %d\n", k);
+            }
+            std::fflush(stdout);
+        }
     }
     for (int k = 1;; ++k) {
         QImage photo = noise.copy();

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "FullSizeSpots.h"
 #include "editing/DrawView.h"
 #include "editing/SelectionView.h"
 #include "platform/Directories.h"
@@ -91,49 +92,110 @@ TEST_F(EditingStateTest, EachEditIsSavedWithoutAQuit) {
     EXPECT_EQ(QDir(EditingStateWriter::folder()).entryList(QDir::Files).size(), 2);
 }
 
+// A save after a paste writes the pasted rectangle, not the photo again; Undo is a rectangle too. A restart
+// lays the rectangles over the photo in order, and goes on saving only what changes; past half the photo's
+// size in rectangles the photo is written whole again.
+TEST_F(EditingStateTest, SavesAfterAPasteWriteItsRectangle) {
+    DrawView* canvas = makeCanvas();
+    canvas->setSavesAfterEachEdit(true);
+    canvas->setCurrentImage(Image(grinsley::testing::gradientPhoto({800, 800})));
+    QCoreApplication::processEvents();
+    EditingStateWriter::shared().waitUntilIdle();
+    const QString base = platform::UserDefaults::standard().stringForKey("currentImage");
+    const auto patches = [] { return platform::UserDefaults::standard().objectForKey(EditingStateWriter::patchesKey).toStringList(); };
+    const auto written = [](const QString& entry) { return QImage(entry.section(',', 2)); };
+    canvas->selectionView()->setBoundsIfValid({44 + 40, 132 + 60}); // a region of 80 x 120 pixels
+    canvas->doCopy();
+    canvas->selectionView()->setCenter({100, 120});
+    canvas->doPaste();
+    canvas->doUndo();
+    QCoreApplication::processEvents();
+    EditingStateWriter::shared().waitUntilIdle();
+    EXPECT_EQ(platform::UserDefaults::standard().stringForKey("currentImage"), base) << "the photo not written again";
+    ASSERT_EQ(patches().size(), 2) << "the paste and its Undo";
+    EXPECT_LE(written(patches()[0]).width(), 84) << "a rectangle around the piece";
+    EXPECT_LE(written(patches()[0]).height(), 124);
+    canvas->doRedo();
+    QCoreApplication::processEvents();
+    const QImage edited = canvas->currentImage().bitmap();
+    DrawView* again = restored();
+    EXPECT_EQ(again->currentImage().bitmap().convertToFormat(QImage::Format_RGB32), edited.convertToFormat(QImage::Format_RGB32));
+
+    // The restored canvas goes on where the saved state ended.
+    again->setSavesAfterEachEdit(true);
+    again->selectionView()->setCenter({300, 300});
+    again->doPaste();
+    QCoreApplication::processEvents();
+    EditingStateWriter::shared().waitUntilIdle();
+    EXPECT_EQ(platform::UserDefaults::standard().stringForKey("currentImage"), base);
+    EXPECT_EQ(patches().size(), 4);
+    again->selectionView()->setBoundsIfValid({44 + 150, 132 + 150});
+    for (int i = 0; i < 12; ++i) { // rectangles past half the photo
+        again->selectionView()->setCenter({double(60 + 25 * i), 200.0 + 10 * (i % 3)});
+        again->doPaste();
+        QCoreApplication::processEvents();
+    }
+    EditingStateWriter::shared().waitUntilIdle();
+    EXPECT_NE(platform::UserDefaults::standard().stringForKey("currentImage"), base) << "the photo whole again";
+    EXPECT_LT(patches().size(), 12);
+    const QImage last = again->currentImage().bitmap();
+    EXPECT_EQ(restored()->currentImage().bitmap().convertToFormat(QImage::Format_RGB32), last.convertToFormat(QImage::Format_RGB32));
+}
+
 // Killed at any moment while it edits and saves, the editor leaves one whole edit on disk: the photo, the
-// piece and its turn all of the same edit, and no older than the last one it had seen saved.
+// piece and its turn all of the same edit, and no older than the last one it had seen saved. With "--full" the
+// editor pastes numbered pieces into a 12-megapixel photo, saved as rectangles over it.
 TEST_F(EditingStateTest, AKillLeavesOneWholeEdit) {
     const int trials = qEnvironmentVariableIntValue("GRINSLEY_KILL_TRIALS") > 0
                            ? qEnvironmentVariableIntValue("GRINSLEY_KILL_TRIALS")
                            : 8;
-    for (int trial = 0; trial < trials; ++trial) {
-        SCOPED_TRACE(trial);
-        QDir(EditingStateWriter::folder()).removeRecursively();
-        platform::UserDefaults::standard().removeObjectForKey("currentImage");
-        platform::UserDefaults::standard().removeObjectForKey("imageSelection");
-        platform::UserDefaults::standard().synchronize();
-        QProcess editor;
-        editor.start(QStringLiteral(GRINSLEY_EDITING_CHILD), {});
-        ASSERT_TRUE(editor.waitForStarted(5000));
-        const int killAfter = 1 + int(QRandomGenerator::global()->bounded(40));
-        QByteArray output;
-        while (lastNumbered(output, "edit") < killAfter && editor.state() == QProcess::Running) {
-            editor.waitForReadyRead(5000);
+    for (const bool full : {false, true}) {
+        for (int trial = 0; trial < (full ? std::max(1, trials / 2) : trials); ++trial) {
+            SCOPED_TRACE(::testing::Message() << (full ? "full size, trial " : "trial ") << trial);
+            QDir(EditingStateWriter::folder()).removeRecursively();
+            for (const char* key : {"currentImage", "imageSelection", "currentImagePatches"})
+                platform::UserDefaults::standard().removeObjectForKey(key);
+            platform::UserDefaults::standard().synchronize();
+            QProcess editor;
+            editor.start(QStringLiteral(GRINSLEY_EDITING_CHILD), full ? QStringList{"--full"} : QStringList{});
+            ASSERT_TRUE(editor.waitForStarted(5000));
+            const int killAfter = 1 + int(QRandomGenerator::global()->bounded(40));
+            QByteArray output;
+            while (lastNumbered(output, "edit") < killAfter && editor.state() == QProcess::Running) {
+                editor.waitForReadyRead(20000);
+                output += editor.readAllStandardOutput();
+            }
+            // At a random moment of the write that the last edit began, not always at its start.
+            QThread::usleep(QRandomGenerator::global()->bounded(100000));
+            ::kill(pid_t(editor.processId()), SIGKILL);
+            ASSERT_TRUE(editor.waitForFinished(5000));
             output += editor.readAllStandardOutput();
-        }
-        // At a random moment of the write that the last edit began, not always at its start.
-        QThread::usleep(QRandomGenerator::global()->bounded(100000));
-        ::kill(pid_t(editor.processId()), SIGKILL);
-        ASSERT_TRUE(editor.waitForFinished(5000));
-        output += editor.readAllStandardOutput();
-        const int edited = lastNumbered(output, "edit");
-        const int saved = lastNumbered(output, "saved");
+            const int edited = lastNumbered(output, "edit");
+            const int saved = lastNumbered(output, "saved");
 
-        DrawView* canvas = restored();
-        if (canvas->currentImage().isNull()) {
-            EXPECT_EQ(saved, 0) << "nothing on disk after a save was seen";
-            continue;
+            DrawView* canvas = restored();
+            if (canvas->currentImage().isNull()) {
+                EXPECT_EQ(saved, 0) << "nothing on disk after a save was seen";
+                continue;
+            }
+            const auto number = [](QRgb c) { return qRed(c) + 256 * qGreen(c); };
+            ASSERT_TRUE(canvas->hasSelectedImage()) << "the photo without its piece";
+            const QImage piece = canvas->selectionView()->imageSelection().bitmap();
+            const int pieceEdit = number(piece.pixel(piece.width() / 2, piece.height() / 2));
+            EXPECT_EQ(qRound(canvas->selectionView()->rotationAngle() * 1000), pieceEdit) << "the turn of another edit";
+            const QImage photo = canvas->currentImage().bitmap();
+            if (!full) {
+                EXPECT_EQ(number(photo.pixel(0, 0)), pieceEdit) << "the piece of another edit";
+            } else {
+                // Every paste up to the piece's edit is on the photo, and none after it.
+                const auto spot = [&](int k) { return photo.pixel(((fullSizeSpot(k) - QPointF(0, 50)) * 10).toPoint()); };
+                for (int k = 1; k <= pieceEdit; ++k)
+                    ASSERT_EQ(number(spot(k)), k) << "paste " << k << " missing under the piece of edit " << pieceEdit;
+                EXPECT_NE(qBlue(spot(pieceEdit + 1)), 77) << "a paste after the piece's edit";
+            }
+            EXPECT_GE(pieceEdit, saved);
+            EXPECT_LE(pieceEdit, edited + 1);
         }
-        const QRgb photo = canvas->currentImage().bitmap().pixel(0, 0);
-        const int photoEdit = qRed(photo) + 256 * qGreen(photo);
-        ASSERT_TRUE(canvas->hasSelectedImage()) << "the photo of edit " << photoEdit << " without its piece";
-        const QImage piece = canvas->selectionView()->imageSelection().bitmap();
-        const QRgb middle = piece.pixel(piece.width() / 2, piece.height() / 2);
-        EXPECT_EQ(qRed(middle) + 256 * qGreen(middle), photoEdit) << "the piece of another edit";
-        EXPECT_EQ(qRound(canvas->selectionView()->rotationAngle() * 1000), photoEdit) << "the turn of another edit";
-        EXPECT_GE(photoEdit, saved);
-        EXPECT_LE(photoEdit, edited + 1);
     }
 }
 
