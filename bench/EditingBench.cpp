@@ -6,12 +6,16 @@
 #include <map>
 #include <string>
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QGraphicsScene>
 #include <QImage>
 
 #include <benchmark/benchmark.h>
 
 #include "editing/DrawView.h"
+#include "editing/EditingStateWriter.h"
 #include "editing/ImageResize.h"
 #include "editing/SelectionView.h"
 #include "platform/Image.h"
@@ -189,8 +193,81 @@ void hundredPastes(benchmark::State& state) {
     }
 }
 
+// What the saved editing state writes on a 12-megapixel photo: the photo once, then after a paste of a piece
+// about 700 x 1000 pixels only that paste's rectangle.
+qint64 folderBytes() {
+    qint64 bytes = 0;
+    for (const QFileInfo& file : QDir(grinsley::EditingStateWriter::folder()).entryInfoList(QDir::Files))
+        bytes += file.size();
+    return bytes;
+}
+
+void savedState(benchmark::State& state) {
+    for (auto _ : state) {
+        QGraphicsScene scene;
+        auto* view = new DrawView(QSizeF(390, 700));
+        scene.addItem(view);
+        view->initialize(0, 0, nullptr);
+        view->setSavesAfterEachEdit(true);
+        view->setCurrentImage(Image(twelveMegapixels().copy()));
+        QCoreApplication::processEvents();
+        grinsley::EditingStateWriter::shared().waitUntilIdle();
+        const qint64 base = folderBytes();
+        view->selectionView()->setBoundsIfValid({68 + 44, 101 + 132});
+        view->selectionView()->setRotationAngle(0.3f);
+        view->doCopy();
+        QCoreApplication::processEvents();
+        grinsley::EditingStateWriter::shared().waitUntilIdle();
+        const qint64 withPiece = folderBytes();
+        view->selectionView()->setCenter({250, 400});
+        view->doPaste();
+        QCoreApplication::processEvents();
+        grinsley::EditingStateWriter::shared().waitUntilIdle();
+        state.counters["photo_written_MB"] = double(base) / (1 << 20);
+        state.counters["paste_written_MB"] = double(folderBytes() - withPiece) / (1 << 20);
+        state.counters["paste_box_px"] = double(view->history().undoable()->region.width()) * view->history().undoable()->region.height();
+    }
+}
+
+// A 48-megapixel photo open and ten edits made (pastes of a large piece, a swap, a flip, undo and redo): the
+// process's resident memory then, and its peak (exact when this benchmark runs alone: --benchmark_filter).
+long statusKilobytes(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(int(std::strlen(field))).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+void fortyEightMegapixels(benchmark::State& state) {
+    for (auto _ : state) {
+        QGraphicsScene scene;
+        auto* view = new DrawView(QSizeF(390, 700));
+        scene.addItem(view);
+        view->initialize(0, 0, nullptr);
+        view->setCurrentImage(Image(photo({8000, 6000})));
+        view->selectionView()->setBoundsIfValid({68 + 44, 101 + 132});
+        view->doCopy();
+        for (int i = 0; i < 6; ++i) {
+            view->selectionView()->setCenter({100.0 + 30 * i, 300.0});
+            view->doPaste();
+        }
+        view->doSwap();
+        view->flipHorizontally();
+        view->doUndo();
+        view->doRedo();
+        state.counters["rss_MB"] = double(statusKilobytes("VmRSS:")) / 1024;
+        state.counters["peak_MB"] = double(statusKilobytes("VmHWM:")) / 1024;
+        state.counters["history_MB"] = double(view->history().bytes()) / (1 << 20);
+    }
+}
+
 } // namespace
 
+BENCHMARK(fortyEightMegapixels)->Name("memory/48MP_ten_edits")->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(savedState)->Name("state/save_after_paste_12MP")->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(undoRedo)->Name("history/undo_redo_12MP")->Arg(0)->Iterations(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(undoRedo)->Name("history/undo_redo_12MP_photo_shared")->Arg(1)->Iterations(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(editsAtFullSize)->Name("edit/interface_thread_12MP")->Iterations(10)->Unit(benchmark::kMillisecond);

@@ -4,6 +4,11 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <csetjmp>
+#include <cstdio>
+#include <vector>
+
+#include <jpeglib.h>
 #include <sys/stat.h>
 
 #include <QBuffer>
@@ -61,6 +66,86 @@ int PhotoFile::reductionFor(QSize stored, QSize wanted) {
     return reduction;
 }
 
+namespace {
+struct JpegErrors {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+
+// What the decode writes, kept out of the frame that setjmp saves.
+struct JpegOutput {
+    QImage photo;
+    std::vector<quint32> rows;
+};
+
+void decodeInto(JpegOutput* output, const QByteArray& data, int reduction, Orientation orientation) {
+    jpeg_decompress_struct cinfo{};
+    JpegErrors errors{};
+    cinfo.err = jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<JpegErrors*>(c->err)->jump, 1); };
+    errors.manager.output_message = [](j_common_ptr) {};
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        output->photo = QImage();
+        return;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(data.constData()), static_cast<unsigned long>(data.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) { // Qt's reader converts these
+        jpeg_destroy_decompress(&cinfo);
+        return;
+    }
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = unsigned(reduction);
+    cinfo.out_color_space = JCS_EXT_BGRX; // QImage's 32-bit RGB, byte for byte
+    jpeg_start_decompress(&cinfo);
+    const int w = int(cinfo.output_width), h = int(cinfo.output_height);
+    const bool sideways = orientation != Orientation::Up;
+    output->photo = QImage(sideways ? h : w, sideways ? w : h, QImage::Format_RGB32);
+    if (output->photo.isNull()) {
+        jpeg_destroy_decompress(&cinfo);
+        return;
+    }
+    if (!sideways) {
+        while (int(cinfo.output_scanline) < h) {
+            JSAMPROW row = output->photo.scanLine(int(cinfo.output_scanline));
+            jpeg_read_scanlines(&cinfo, &row, 1);
+        }
+    } else {
+        // A band of rows at a time; each stored column of the band is a run along one upright row.
+        const bool backX = orientation == Orientation::Left || orientation == Orientation::RightMirrored;
+        const bool backY = orientation == Orientation::Right || orientation == Orientation::RightMirrored;
+        constexpr int band = 16;
+        output->rows.assign(std::size_t(w) * band, 0);
+        while (int(cinfo.output_scanline) < h) {
+            const int first = int(cinfo.output_scanline);
+            JSAMPROW rows[band];
+            for (int i = 0; i < band; ++i)
+                rows[i] = reinterpret_cast<JSAMPROW>(&output->rows[std::size_t(i) * w]);
+            int n = 0;
+            while (n < band && int(cinfo.output_scanline) < h)
+                n += int(jpeg_read_scanlines(&cinfo, rows + n, JDIMENSION(band - n)));
+            for (int sx = 0; sx < w; ++sx) {
+                auto* line = reinterpret_cast<quint32*>(output->photo.scanLine(backX ? w - 1 - sx : sx));
+                for (int i = 0; i < n; ++i)
+                    line[backY ? h - 1 - (first + i) : first + i] = output->rows[std::size_t(i) * w + sx];
+            }
+        }
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+}
+} // namespace
+
+QImage PhotoFile::decodeJpegUpright(const QByteArray& data, int reduction, Orientation orientation) {
+    if (orientation != Orientation::Up && !Image::isTransposed(orientation))
+        return {};
+    JpegOutput output;
+    decodeInto(&output, data, reduction, orientation);
+    return output.photo;
+}
+
 QImage PhotoFile::upright(const QImage& stored, Orientation orientation) {
     switch (orientation) {
     case Orientation::Up:
@@ -83,25 +168,20 @@ QImage PhotoFile::upright(const QImage& stored, Orientation orientation) {
         return {};
     const auto* src = reinterpret_cast<const quint32*>(in.constBits());
     const qsizetype stride = in.bytesPerLine() / 4;
-    for (int y = 0; y < w; ++y) {
-        auto* row = reinterpret_cast<quint32*>(out.scanLine(y));
-        for (int x = 0; x < h; ++x) {
-            int sx, sy;
-            switch (orientation) {
-            case Orientation::Right: // a quarter turn clockwise
-                sx = y, sy = h - 1 - x;
-                break;
-            case Orientation::Left: // a quarter turn anticlockwise
-                sx = w - 1 - y, sy = x;
-                break;
-            case Orientation::LeftMirrored: // across the main diagonal
-                sx = y, sy = x;
-                break;
-            default: // RightMirrored: across the other diagonal
-                sx = w - 1 - y, sy = h - 1 - x;
-                break;
+    // Right: a quarter turn clockwise; Left: anticlockwise; LeftMirrored: across the main diagonal;
+    // RightMirrored: across the other one. out(x, y) = in(sx, sy), each axis read forwards or backwards.
+    const bool backX = orientation == Orientation::Left || orientation == Orientation::RightMirrored;
+    const bool backY = orientation == Orientation::Right || orientation == Orientation::RightMirrored;
+    // In tiles, so that the column reads of a large photo stay in the cache.
+    constexpr int tile = 64;
+    for (int y0 = 0; y0 < w; y0 += tile) {
+        for (int x0 = 0; x0 < h; x0 += tile) {
+            for (int y = y0; y < std::min(w, y0 + tile); ++y) {
+                auto* row = reinterpret_cast<quint32*>(out.scanLine(y));
+                const int sx = backX ? w - 1 - y : y;
+                for (int x = x0; x < std::min(h, x0 + tile); ++x)
+                    row[x] = src[qsizetype(backY ? h - 1 - x : x) * stride + sx];
             }
-            row[x] = src[sy * stride + sx];
         }
     }
     return out;
@@ -162,6 +242,20 @@ PhotoFile::Result PhotoFile::readUpright(const QString& path, const TargetSize& 
     if (reduction > 1)
         reader.setScaledSize(decoded);
 
+    // A JPEG wanted at the size it decodes to, upright or sideways: libjpeg-turbo straight into 32-bit pixels
+    // and into their upright places, with no second copy of the photo.
+    if (jpeg && decoded == wanted && (orientation == Orientation::Up || sideways)) {
+        QImage direct = decodeJpegUpright(data, reduction, orientation);
+        if (!direct.isNull()) {
+            if (!jpegIsComplete(data))
+                return failed(Failure::Damaged);
+            Result result;
+            result.photo = Image(std::move(direct).convertToFormat(QImage::Format_ARGB32_Premultiplied));
+            result.original = uprightStored;
+            result.metadata = PhotoMetadata::read(path);
+            return result;
+        }
+    }
     QImage bitmap = reader.read();
     if (bitmap.isNull())
         return failed(Failure::Damaged, reader.errorString());

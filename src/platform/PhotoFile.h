@@ -33,6 +33,9 @@ public:
     using TargetSize = std::function<QSize(QSizeF upright)>;
 
     static Result readUpright(const QString& path, const TargetSize& target);
+    // A JPEG decoded at 1/reduction straight into upright 32-bit pixels (upright or one of the four sideways
+    // tags); null when it cannot be (CMYK, damaged), for the general reader to try.
+    static QImage decodeJpegUpright(const QByteArray& data, int reduction, Orientation orientation);
 
     // The most a decode may take; above it a photo is refused rather than risk the machine's memory.
     static constexpr qint64 maxDecodedBytes = 256LL * 1024 * 1024;
