@@ -426,10 +426,16 @@ void DrawView::endStep() {
         // Drawn in place: the box before and after, trimmed to the pixels that differ (none off the photo).
         if (pending.beforeBox.isNull())
             pending.changed = {};
-        const QImage after = pixelsOf(_image.bitmap(), pending.changed);
+        // The box of the photo read where it lies (no copy), and only the rectangle that changed copied: at full
+        // size every copy is megabytes.
+        const QImage& photo = _image.bitmap();
+        const QRect box = pending.changed;
+        const QImage after = box.isEmpty() ? QImage()
+                                           : QImage(photo.constScanLine(box.top()) + box.left() * (photo.depth() / 8), box.width(),
+                                                    box.height(), photo.bytesPerLine(), photo.format());
         const QRect changed = changedRegion(pending.beforeBox, after, pending.beforeBox.rect());
-        step.region = changed.translated(pending.changed.topLeft());
-        step.before = pixelsOf(pending.beforeBox, changed);
+        step.region = changed.translated(box.topLeft());
+        step.before = changed == pending.beforeBox.rect() ? pending.beforeBox : pixelsOf(pending.beforeBox, changed);
         step.after = pixelsOf(after, changed);
     } else if (photoReplaced) {
         recordPhotoChange(step, pending.photo, _image.bitmap(), pending.changed, pending.whole);
