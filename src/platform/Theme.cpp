@@ -51,10 +51,21 @@ void spreadItems(QToolBar* bar) {
     }
 }
 
+namespace {
+constexpr qreal checkBoxSide = 22;
+constexpr qreal checkBoxGap = 10; // between the box and the label
+} // namespace
+
+QSize DarkCheckBox::sizeHint() const {
+    const QSize style = QCheckBox::sizeHint();
+    const int label = fontMetrics().horizontalAdvance(text());
+    return {int(1 + checkBoxSide + checkBoxGap) + label + 4, std::max(style.height(), int(checkBoxSide) + 4)};
+}
+
 void DarkCheckBox::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    constexpr qreal side = 22;
+    constexpr qreal side = checkBoxSide;
     const QRectF box(1, (height() - side) / 2, side, side);
     p.setPen(QPen(isChecked() ? accent : QColor(0x8e, 0x8e, 0x93), 1.5));
     p.setBrush(isChecked() ? accent : QColor(0x2c, 0x2c, 0x30));
@@ -74,7 +85,7 @@ void DarkCheckBox::paintEvent(QPaintEvent*) {
         p.drawRoundedRect(box.adjusted(-2.5, -2.5, 2.5, 2.5), 7, 7);
     }
     p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
-    p.drawText(QRectF(box.right() + 10, 0, width() - box.right() - 10, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
+    p.drawText(QRectF(box.right() + checkBoxGap, 0, width() - box.right() - checkBoxGap, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
 }
 
 } // namespace grinsley::platform::theme

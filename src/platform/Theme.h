@@ -47,6 +47,9 @@ void spreadItems(QToolBar* bar);
 class DarkCheckBox : public QCheckBox {
 public:
     using QCheckBox::QCheckBox;
+    // Room for the box and the whole label as paintEvent lays them out (the style's hint knows neither).
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -10,6 +10,7 @@
 #include "analytics/TallySession.h"
 #include "app/EdgeOptionsView.h"
 #include "app/FaceCommands.h"
+#include "app/PhotoSettings.h"
 #include "app/MainScrollView.h"
 #include "platform/EditMenu.h"
 #include "platform/Popover.h"
@@ -149,6 +150,11 @@ TEST_F(FacesCommandsTest, OptionsAreSetAndRemembered) {
         ASSERT_TRUE(options);
         options->softnessSlider()->setValue(25);
         options->blendCheckBox()->click();
+        // The photo settings below them are stored at once, each its own.
+        options->locationCheckBox()->click();
+        EXPECT_TRUE(photosettings::keepsLocation());
+        EXPECT_FALSE(photosettings::reducesToPhoneSize());
+        options->locationCheckBox()->click();
         // Checked, to show the tick.
         renderScreenToPng(editor->window(), idiom == platform::Idiom::Phone ? QStringLiteral("edge-options-phone")
                                                                             : QStringLiteral("edge-options-tablet"));
