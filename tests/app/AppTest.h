@@ -80,8 +80,9 @@ protected:
         QTest::mouseClick(app->startupViewController()->startButton(), Qt::LeftButton);
         MoxelViewController* editor = app->startupViewController()->mainViewController();
         // The editor slides in; touches land where it ends up (a loaded machine may take a while to get there).
-        if (editor)
+        if (editor) {
             EXPECT_TRUE(QTest::qWaitFor([editor] { return editor->pos() == QPoint(0, 0); }, 10000));
+        }
         return editor;
     }
 
