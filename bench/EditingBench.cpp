@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -35,21 +36,28 @@ QImage photo(QSize size) {
     return image;
 }
 
-// 1732 x 1155 (2.0 megapixels) fitted into a 390 x 700 canvas: 4.44 pixels a point, so a region of about
-// 68 x 101 points covers about 300 x 450 photo pixels.
+// A phone's canvas (390 x 700) showing a photo, the selection's region of the given size in points, turned.
 struct Canvas {
     QGraphicsScene scene;
     DrawView* view = new DrawView(QSizeF(390, 700));
-    QImage original = photo({1732, 1155});
-    Canvas() {
+    QImage original;
+    Canvas(QImage photo, QSizeF region, float angle) : original(std::move(photo)) {
         scene.addItem(view);
         view->initialize(0, 0, nullptr);
         view->setCurrentImage(Image(original));
-        view->selectionView()->setBoundsIfValid({68 + 44, 101 + 132});
-        view->selectionView()->setRotationAngle(0.3f);
-        view->doCopy();
+        view->selectionView()->setBoundsIfValid(region + QSizeF(44, 132));
+        view->selectionView()->setRotationAngle(angle);
     }
+    // 1732 x 1155 (2.0 megapixels): 4.44 pixels a point, so a region of 68 x 101 points covers about 300 x 450
+    // photo pixels; its piece copied.
+    Canvas() : Canvas(photo({1732, 1155}), {68, 101}, 0.3f) { view->doCopy(); }
 };
+
+double millisecondsOf(const std::function<void()>& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
 
 void floorCopy(benchmark::State& state, const QImage& image) {
     std::vector<uchar> target(std::size_t(image.sizeInBytes()));
@@ -114,47 +122,30 @@ void resize12Mp(benchmark::State& state) {
 // about 700 x 1000 photo pixels pasted, then Undo and Redo, each timed on its own. With `shared` something else
 // holds the photo as well (a save still writing it), so that writing the step into it copies it first.
 void undoRedo(benchmark::State& state) {
-    QGraphicsScene scene;
-    auto* view = new DrawView(QSizeF(390, 700));
-    scene.addItem(view);
-    view->initialize(0, 0, nullptr);
-    view->setCurrentImage(Image(twelveMegapixels()));
-    view->selectionView()->setBoundsIfValid({68 + 44, 101 + 132});
-    view->selectionView()->setRotationAngle(0.3f);
-    view->doCopy();
-    view->selectionView()->setCenter({150, 300});
-    view->doPaste();
+    Canvas c(twelveMegapixels(), {68, 101}, 0.3f); // a region of about 700 x 1000 photo pixels
+    c.view->doCopy();
+    c.view->selectionView()->setCenter({150, 300});
+    c.view->doPaste();
     std::vector<double> undo, redo;
     for (auto _ : state) {
         for (auto [times, step] : {std::pair(&undo, &DrawView::doUndo), std::pair(&redo, &DrawView::doRedo)}) {
-            const QImage holder = state.range(0) ? view->currentImage().bitmap() : QImage();
-            const auto start = std::chrono::steady_clock::now();
-            (view->*step)();
-            times->push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            const QImage holder = state.range(0) ? c.view->currentImage().bitmap() : QImage();
+            times->push_back(millisecondsOf([&] { (c.view->*step)(); }));
         }
     }
     state.counters["undo_max_ms"] = *std::max_element(undo.begin(), undo.end());
     state.counters["redo_max_ms"] = *std::max_element(redo.begin(), redo.end());
-    state.counters["step_bytes"] = double(view->history().bytes());
+    state.counters["step_bytes"] = double(c.view->history().bytes());
 }
 
 // Copy, Paste, Swap, Flip and Undo on a 12-megapixel photo, each timed on its own as the interface thread
 // spends it (the canvas is the photo's only holder, as in the editor between saves).
 void editsAtFullSize(benchmark::State& state) {
-    QGraphicsScene scene;
-    auto* view = new DrawView(QSizeF(390, 700));
-    scene.addItem(view);
-    view->initialize(0, 0, nullptr);
-    view->setCurrentImage(Image(twelveMegapixels().copy()));
-    view->selectionView()->setBoundsIfValid({68 + 44, 101 + 132});
-    view->selectionView()->setRotationAngle(0.3f);
+    Canvas c(twelveMegapixels().copy(), {68, 101}, 0.3f);
+    c.original = QImage(); // the canvas the photo's only holder
+    DrawView* view = c.view;
     std::map<std::string, double> worst;
-    const auto timed = [&](const char* name, auto&& edit) {
-        const auto start = std::chrono::steady_clock::now();
-        edit();
-        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        worst[name] = std::max(worst[name], ms);
-    };
+    const auto timed = [&](const char* name, const std::function<void()>& edit) { worst[name] = std::max(worst[name], millisecondsOf(edit)); };
     for (auto _ : state) {
         view->selectionView()->setCenter({150, 300});
         timed("copy_max_ms", [&] { view->doCopy(); });
@@ -172,12 +163,8 @@ void editsAtFullSize(benchmark::State& state) {
 // cover (before and after pixels of each region's box), and beside 100 whole photos.
 void hundredPastes(benchmark::State& state) {
     for (auto _ : state) {
-        QGraphicsScene scene;
-        auto* view = new DrawView(QSizeF(390, 700));
-        scene.addItem(view);
-        view->initialize(0, 0, nullptr);
-        view->setCurrentImage(Image(twelveMegapixels()));
-        view->selectionView()->setBoundsIfValid({20 + 44, 30 + 132});
+        Canvas c(twelveMegapixels(), {20, 30}, 0);
+        DrawView* view = c.view;
         view->doCopy();
         double regions = 0;
         for (int i = 0; i < 100; ++i) {
@@ -204,17 +191,13 @@ qint64 folderBytes() {
 
 void savedState(benchmark::State& state) {
     for (auto _ : state) {
-        QGraphicsScene scene;
-        auto* view = new DrawView(QSizeF(390, 700));
-        scene.addItem(view);
-        view->initialize(0, 0, nullptr);
+        Canvas c(twelveMegapixels().copy(), {68, 101}, 0.3f);
+        DrawView* view = c.view;
         view->setSavesAfterEachEdit(true);
-        view->setCurrentImage(Image(twelveMegapixels().copy()));
+        view->setCurrentImage(Image(c.original)); // saved from here on
         QCoreApplication::processEvents();
         grinsley::EditingStateWriter::shared().waitUntilIdle();
         const qint64 base = folderBytes();
-        view->selectionView()->setBoundsIfValid({68 + 44, 101 + 132});
-        view->selectionView()->setRotationAngle(0.3f);
         view->doCopy();
         QCoreApplication::processEvents();
         grinsley::EditingStateWriter::shared().waitUntilIdle();
@@ -243,12 +226,9 @@ long statusKilobytes(const char* field) {
 
 void fortyEightMegapixels(benchmark::State& state) {
     for (auto _ : state) {
-        QGraphicsScene scene;
-        auto* view = new DrawView(QSizeF(390, 700));
-        scene.addItem(view);
-        view->initialize(0, 0, nullptr);
-        view->setCurrentImage(Image(photo({8000, 6000})));
-        view->selectionView()->setBoundsIfValid({68 + 44, 101 + 132});
+        Canvas c(photo({8000, 6000}), {68, 101}, 0);
+        c.original = QImage(); // the canvas the photo's only holder
+        DrawView* view = c.view;
         view->doCopy();
         for (int i = 0; i < 6; ++i) {
             view->selectionView()->setCenter({100.0 + 30 * i, 300.0});
