@@ -19,6 +19,7 @@
 #include "Stall.h"
 
 #include "app/MoxelViewController.h"
+#include "platform/UserDefaults.h"
 #include "editing/DrawView.h"
 #include "platform/Device.h"
 #include "platform/PhotoFile.h"
@@ -130,6 +131,9 @@ void qtScaledDecode(benchmark::State& state) {
 void editorStall(benchmark::State& state) {
     grinsley::platform::Device::setIdiom(state.range(0) ? grinsley::platform::Idiom::Tablet
                                                          : grinsley::platform::Idiom::Phone);
+    // A fresh editor: a photo another benchmark left in the saved state would be an unsaved edit to ask about.
+    for (const char* key : {"currentImage", "currentImagePatches", "imageSelection"})
+        grinsley::platform::UserDefaults::standard().removeObjectForKey(QLatin1String(key));
     MoxelViewController editor(MoxelViewController::interfaceFileName());
     editor.resize(state.range(0) ? QSize(768, 1004) : QSize(390, 844));
     editor.show();

@@ -9,6 +9,7 @@
 
 #include "platform/Directories.h"
 #include "platform/ImageCodec.h"
+#include "platform/MainThread.h"
 #include "platform/UserDefaults.h"
 
 Q_DECLARE_LOGGING_CATEGORY(lcEditing)
@@ -65,7 +66,10 @@ void EditingStateWriter::saveLater(EditingSnapshot snapshot) {
     if (_working)
         return;
     _working = true;
-    std::thread([this] { drain(); }).detach();
+    std::thread([this] {
+        platform::yieldToTheInterface(); // at full size a save encodes megapixels
+        drain();
+    }).detach();
 }
 
 void EditingStateWriter::drain() {

@@ -33,6 +33,7 @@ public:
         auto state = _state; // outlives this job: a worker may answer after the owner is gone
         QPointer<QObject> owner(_owner);
         std::thread([state, owner, run, work = std::move(work), done = std::move(done)]() mutable {
+            yieldToTheInterface();
             Result result = work();
             MainThread::post([state, owner, run, done = std::move(done), result = std::move(result)]() mutable {
                 if (!owner || !state->job || state->job->_run != run)

@@ -1,5 +1,9 @@
 #include "MainThread.h"
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QTimer>
@@ -49,5 +53,7 @@ int MainThread::pendingPerformRequests(const QObject* target) {
         return 0;
     return int(target->findChildren<QTimer*>(QLatin1String(delayedCallName), Qt::FindDirectChildrenOnly).size());
 }
+
+void yieldToTheInterface() { ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), 10); }
 
 } // namespace grinsley::platform

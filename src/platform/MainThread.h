@@ -22,4 +22,9 @@ public:
     static int pendingPerformRequests(const QObject* target);
 };
 
+// Puts the calling worker thread behind the interface thread in the queue for the processor: at full size
+// background work (a decode, a save) runs for a long while, and on a machine of two cores it would otherwise
+// take turns with the interface thread.
+void yieldToTheInterface();
+
 } // namespace grinsley::platform
