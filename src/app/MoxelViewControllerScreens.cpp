@@ -19,7 +19,6 @@
 #include "app/UploadPhotoViewController.h"
 #include "editing/DrawView.h"
 #include "platform/AlertView.h"
-#include "platform/Clock.h"
 #include "platform/Device.h"
 #include "platform/MailComposer.h"
 #include "platform/Notice.h"
@@ -136,7 +135,7 @@ void MoxelViewController::saveAsButtonTouched() {
         return;
     TallyAPI::logEvent(QStringLiteral("Save As"));
     dismissPopoverViews(false);
-    const QString name = QStringLiteral("Grinsley %1.jpg").arg(platform::Clock::now().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")));
+    const QString name = QStringLiteral("Grinsley %1.jpg").arg(platform::PhotoAlbum::timeStamp());
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     auto* dialog = new SaveAsDialog(window(), QDir(pictures).exists() ? pictures : QDir::homePath(), name);
     dialog->setAttribute(Qt::WA_DeleteOnClose);

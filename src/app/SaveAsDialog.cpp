@@ -1,14 +1,12 @@
 #include "SaveAsDialog.h"
 
-#include <QBuffer>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QImageWriter>
 #include <QLabel>
-#include <QPainter>
 #include <QSlider>
 
 #include "platform/AtomicFile.h"
+#include "platform/ImageCodec.h"
 #include "platform/PhotoPicker.h"
 
 namespace grinsley {
@@ -59,22 +57,13 @@ QString SaveAsDialog::withSuffix(const QString& path, const QString& format) {
 
 std::optional<QString> SaveAsDialog::write(const QImage& photo, const QString& path, const QString& format, int quality,
                                            const platform::PhotoMetadata& metadata, bool keepLocation) {
-    QByteArray encoded;
-    QBuffer buffer(&encoded);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format == QLatin1String("jpg") ? QByteArray("jpeg") : format.toLatin1());
-    if (format != QLatin1String("png"))
-        writer.setQuality(quality);
-    // JPEG has no transparency: a cleared photo's empty parts come out white, not black.
-    QImage pixels = photo;
-    if (format == QLatin1String("jpg") && photo.hasAlphaChannel()) {
-        pixels = QImage(photo.size(), QImage::Format_RGB32);
-        pixels.fill(Qt::white);
-        QPainter(&pixels).drawImage(0, 0, photo);
-    }
-    pixels = metadata.withColourProfile(std::move(pixels));
-    if (photo.isNull() || !writer.write(pixels))
-        return tr("The photo could not be encoded as %1 (%2).").arg(format.toUpper(), writer.errorString());
+    using platform::ImageCodec;
+    const platform::Image pixels(metadata.withColourProfile(photo));
+    const QByteArray encoded = format == QLatin1String("png")    ? ImageCodec::pngRepresentation(pixels)
+                               : format == QLatin1String("webp") ? ImageCodec::webpRepresentation(pixels, quality / 100.0)
+                                                                 : ImageCodec::jpegRepresentation(pixels, quality / 100.0);
+    if (encoded.isEmpty())
+        return tr("The photo could not be encoded as %1.").arg(format.toUpper());
     if (!platform::AtomicFile::write(path, metadata.writtenInto(encoded, keepLocation)))
         return tr("The file could not be written.");
     return std::nullopt;

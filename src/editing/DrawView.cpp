@@ -270,7 +270,7 @@ void DrawView::pasteAll(std::vector<std::pair<QImage, pieces::PhotoRegion>> past
                     step.versionAfter = _photoVersion;
                 });
                 if (hasComparison())
-                    _comparison = {_history.undoable()->region, _history.undoable()->before};
+                    compareWithLatestStep();
             }
             emit blendedPhotoReplaced(plainVersion, _photoVersion);
         });
@@ -454,7 +454,7 @@ void DrawView::endStep() {
         notePatch(step.region, step.after);
     _history.push(std::move(step));
     if (pending.compares) {
-        _comparison = {_history.undoable()->region, _history.undoable()->before};
+        compareWithLatestStep();
         emit comparisonChanged(hasComparison());
     }
     emit historyChanged();
@@ -510,6 +510,11 @@ void DrawView::nudgeSelection(QPointF step) {
 void DrawView::changeSelectionShape(int shape) {
     if (_selectionView)
         _selectionView->assignSelectionShape(shape);
+}
+
+void DrawView::compareWithLatestStep() {
+    const EditStep* step = _history.undoable();
+    _comparison = step ? Comparison{step->region, step->before} : Comparison{};
 }
 
 void DrawView::forgetComparison() {

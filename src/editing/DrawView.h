@@ -187,6 +187,8 @@ private:
     // The saved state: a base photo and the patches over it since.
     void rebaseState();
     void notePatch(QRect region, const QImage& pixels);
+    // Compare shows what the latest step changed, as it was.
+    void compareWithLatestStep();
     // The piece under a region of the photo, clipped to the shape and softened.
     QImage cutPiece(const pieces::PhotoRegion& region) const;
     // The photo after pasting pieces over regions, in order: plainly now, then blended in on a worker when

@@ -79,6 +79,10 @@ QByteArray ImageCodec::jpegRepresentation(const Image& image, qreal quality) {
     return encode(Image(flat), "jpeg", qBound(0, qRound(quality * 100), 100));
 }
 
+QByteArray ImageCodec::webpRepresentation(const Image& image, qreal quality) {
+    return encode(image, "webp", qBound(0, qRound(quality * 100), 100));
+}
+
 Image ImageCodec::decode(const QByteArray& data, int reduction) {
     QBuffer buffer;
     buffer.setData(data);

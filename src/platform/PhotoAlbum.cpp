@@ -53,6 +53,8 @@ QFileDevice::Permissions userFileMode() {
 }
 } // namespace
 
+QString PhotoAlbum::timeStamp() { return Clock::now().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")); }
+
 std::variant<QString, ErrorRecord> PhotoAlbum::saveNow(const QImage& image, const Finish& finish) {
     const QString album = folder();
     if (!QDir().mkpath(album))
@@ -72,7 +74,7 @@ std::variant<QString, ErrorRecord> PhotoAlbum::saveNow(const QImage& image, cons
     if (!temporary.open() || temporary.write(png) != png.size() || !temporary.flush())
         return failure(3, QStringLiteral("The photo could not be written."), temporary.errorString());
     temporary.setPermissions(userFileMode());
-    const QString stamp = Clock::now().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"));
+    const QString stamp = timeStamp();
     for (int n = 1; n < 1000; ++n) {
         const QString name = n == 1 ? QStringLiteral("Grinsley %1.png").arg(stamp)
                                     : QStringLiteral("Grinsley %1 (%2).png").arg(stamp).arg(n);

@@ -19,6 +19,8 @@ public:
     using Completion = std::function<void(const std::optional<ErrorRecord>& error)>;
 
     static QString folder();
+    // The time a save's name carries, as "yyyy-MM-dd HH.mm.ss" local time.
+    static QString timeStamp();
     // What is done to the encoded PNG before it is written (metadata added); none leaves it as it is.
     using Finish = std::function<QByteArray(const QByteArray& png)>;
     // Encodes and writes on a thread of its own; the completion runs on the main thread with the path's

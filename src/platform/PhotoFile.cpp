@@ -67,6 +67,14 @@ int PhotoFile::reductionFor(QSize stored, QSize wanted) {
 }
 
 namespace {
+// For the four sideways tags, upright(x, y) = stored(sx, sy) with sx running along y and sy along x, each
+// forwards or backwards: Right is a quarter turn clockwise, Left anticlockwise, LeftMirrored across the main
+// diagonal, RightMirrored across the other one. {x backwards, y backwards}.
+std::pair<bool, bool> sidewaysAxes(Orientation orientation) {
+    return {orientation == Orientation::Left || orientation == Orientation::RightMirrored,
+            orientation == Orientation::Right || orientation == Orientation::RightMirrored};
+}
+
 struct JpegErrors {
     jpeg_error_mgr manager;
     std::jmp_buf jump;
@@ -114,8 +122,7 @@ void decodeInto(JpegOutput* output, const QByteArray& data, int reduction, Orien
         }
     } else {
         // A band of rows at a time; each stored column of the band is a run along one upright row.
-        const bool backX = orientation == Orientation::Left || orientation == Orientation::RightMirrored;
-        const bool backY = orientation == Orientation::Right || orientation == Orientation::RightMirrored;
+        const auto [backX, backY] = sidewaysAxes(orientation);
         constexpr int band = 16;
         output->rows.assign(std::size_t(w) * band, 0);
         while (int(cinfo.output_scanline) < h) {
@@ -168,10 +175,7 @@ QImage PhotoFile::upright(const QImage& stored, Orientation orientation) {
         return {};
     const auto* src = reinterpret_cast<const quint32*>(in.constBits());
     const qsizetype stride = in.bytesPerLine() / 4;
-    // Right: a quarter turn clockwise; Left: anticlockwise; LeftMirrored: across the main diagonal;
-    // RightMirrored: across the other one. out(x, y) = in(sx, sy), each axis read forwards or backwards.
-    const bool backX = orientation == Orientation::Left || orientation == Orientation::RightMirrored;
-    const bool backY = orientation == Orientation::Right || orientation == Orientation::RightMirrored;
+    const auto [backX, backY] = sidewaysAxes(orientation);
     // In tiles, so that the column reads of a large photo stay in the cache.
     constexpr int tile = 64;
     for (int y0 = 0; y0 < w; y0 += tile) {
@@ -242,19 +246,20 @@ PhotoFile::Result PhotoFile::readUpright(const QString& path, const TargetSize& 
     if (reduction > 1)
         reader.setScaledSize(decoded);
 
+    const auto opened = [&](QImage upright) {
+        Result result;
+        // In place: at full size a second copy of the photo would cost as much again.
+        result.photo = Image(std::move(upright).convertToFormat(QImage::Format_ARGB32_Premultiplied));
+        result.original = uprightStored;
+        result.metadata = PhotoMetadata::readEncoded(data); // from the mapped file: no second read
+        return result;
+    };
     // A JPEG wanted at the size it decodes to, upright or sideways: libjpeg-turbo straight into 32-bit pixels
     // and into their upright places, with no second copy of the photo.
     if (jpeg && decoded == wanted && (orientation == Orientation::Up || sideways)) {
         QImage direct = decodeJpegUpright(data, reduction, orientation);
-        if (!direct.isNull()) {
-            if (!jpegIsComplete(data))
-                return failed(Failure::Damaged);
-            Result result;
-            result.photo = Image(std::move(direct).convertToFormat(QImage::Format_ARGB32_Premultiplied));
-            result.original = uprightStored;
-            result.metadata = PhotoMetadata::read(path);
-            return result;
-        }
+        if (!direct.isNull())
+            return jpegIsComplete(data) ? opened(std::move(direct)) : failed(Failure::Damaged);
     }
     QImage bitmap = reader.read();
     if (bitmap.isNull())
@@ -271,12 +276,7 @@ PhotoFile::Result PhotoFile::readUpright(const QString& path, const TargetSize& 
     QImage turned = upright(bitmap, orientation);
     if (turned.isNull())
         return failed(Failure::TooLarge, pixels);
-    Result result;
-    // In place: at full size a second copy of the photo would cost as much again.
-    result.photo = Image(std::move(turned).convertToFormat(QImage::Format_ARGB32_Premultiplied));
-    result.original = uprightStored;
-    result.metadata = PhotoMetadata::read(path);
-    return result;
+    return opened(std::move(turned));
 }
 
 QString PhotoFile::describe(const Result& result) {

@@ -55,17 +55,8 @@ std::shared_ptr<const Kept> keptOf(Exiv2::Image& image) {
 }
 } // namespace
 
-PhotoMetadata PhotoMetadata::read(const QString& path) {
-    initialise();
-    PhotoMetadata metadata;
-    try {
-        const Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path.toStdString());
-        metadata._kept = keptOf<Kept>(*image);
-    } catch (const std::exception& e) {
-        qCDebug(lcMetadata) << "no metadata read from" << path << e.what();
-    }
-    return metadata;
-}
+namespace {
+} // namespace
 
 PhotoMetadata PhotoMetadata::readEncoded(const QByteArray& encoded) {
     initialise();
@@ -75,7 +66,7 @@ PhotoMetadata PhotoMetadata::readEncoded(const QByteArray& encoded) {
             Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(encoded.constData()), long(encoded.size()));
         metadata._kept = keptOf<Kept>(*image);
     } catch (const std::exception& e) {
-        qCDebug(lcMetadata) << "no metadata read" << e.what();
+        qCDebug(lcMetadata) << "no metadata read:" << e.what();
     }
     return metadata;
 }

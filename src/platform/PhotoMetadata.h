@@ -14,8 +14,8 @@ namespace grinsley::platform {
 class PhotoMetadata {
 public:
     PhotoMetadata() = default;
-    // Nothing when the file has none or cannot be read.
-    static PhotoMetadata read(const QString& path);
+    // From a photo's encoded bytes (a mapped file); nothing when it has none or cannot be read.
+    static PhotoMetadata readEncoded(const QByteArray& encoded);
 
     bool isEmpty() const { return !_kept; }
     QString dateTaken() const;
@@ -31,8 +31,6 @@ public:
     // `keepLocation`, the orientation as 1; the photo as it came when they cannot be written.
     QByteArray writtenInto(const QByteArray& encoded, bool keepLocation) const;
 
-    // The same fields read from encoded bytes, as a viewer would (for checks).
-    static PhotoMetadata readEncoded(const QByteArray& encoded);
     int orientation() const; // 0 when absent
 
 private:

@@ -21,6 +21,8 @@
 #include "editing/SelectionView.h"
 #include "platform/PhotoAlbum.h"
 #include "platform/PhotoMetadata.h"
+#include <QBuffer>
+#include <QImageReader>
 #include <QSlider>
 #include "platform/ImageCodec.h"
 #include "support/Render.h"
@@ -335,6 +337,8 @@ TEST_F(SharingTest, FullSizeCopiesKeepTheEditAndTheMetadata) {
             ASSERT_TRUE(file.open(QIODevice::ReadOnly));
             bytes = file.readAll();
         }
+        QBuffer encoded(&bytes);
+        EXPECT_EQ(QImageReader(&encoded).format(), c.format == "jpg" ? QByteArray("jpeg") : c.format.toLatin1()) << "in its format";
         const QImage copy = QImage::fromData(bytes);
         ASSERT_EQ(copy.size(), c.size);
         if (c.size == edited.size()) { // the edit's pixels, on average over a patch (a lossy format rings at edges)
