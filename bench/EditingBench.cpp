@@ -138,22 +138,31 @@ void undoRedo(benchmark::State& state) {
     state.counters["step_bytes"] = double(c.view->history().bytes());
 }
 
-// Copy, Paste, Swap, Flip and Undo on a 12-megapixel photo, each timed on its own as the interface thread
-// spends it (the canvas is the photo's only holder, as in the editor between saves).
+// Copy, Paste, Swap, Flip and Undo on a 12-megapixel photo, each timed as the interface thread spends it (the
+// command, and apart from it the landing of its pixels worked out on a worker), and until it shows (the canvas
+// is the photo's only holder, as in the editor between saves).
 void editsAtFullSize(benchmark::State& state) {
     Canvas c(twelveMegapixels().copy(), {68, 101}, 0.3f);
     c.original = QImage(); // the canvas the photo's only holder
     DrawView* view = c.view;
     std::map<std::string, double> worst;
-    const auto timed = [&](const char* name, const std::function<void()>& edit) { worst[name] = std::max(worst[name], millisecondsOf(edit)); };
+    const auto timed = [&](const std::string& name, const std::function<void()>& edit) {
+        const auto start = std::chrono::steady_clock::now();
+        double held = millisecondsOf(edit);
+        while (view->isDrawing())
+            held = std::max(held, millisecondsOf([] { QCoreApplication::processEvents(); }));
+        worst[name + "_max_ms"] = std::max(worst[name + "_max_ms"], held);
+        const double shown = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        worst[name + "_shown_ms"] = std::max(worst[name + "_shown_ms"], shown);
+    };
     for (auto _ : state) {
         view->selectionView()->setCenter({150, 300});
-        timed("copy_max_ms", [&] { view->doCopy(); });
+        timed("copy", [&] { view->doCopy(); });
         view->selectionView()->setCenter({250, 400});
-        timed("paste_max_ms", [&] { view->doPaste(); });
-        timed("swap_max_ms", [&] { view->doSwap(); });
-        timed("flip_max_ms", [&] { view->flipHorizontally(); });
-        timed("undo_max_ms", [&] { view->doUndo(); });
+        timed("paste", [&] { view->doPaste(); });
+        timed("swap", [&] { view->doSwap(); });
+        timed("flip", [&] { view->flipHorizontally(); });
+        timed("undo", [&] { view->doUndo(); });
     }
     for (const auto& [name, ms] : worst)
         state.counters[name] = ms;

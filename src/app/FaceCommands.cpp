@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QPointer>
 #include <QTransform>
 #include <QWidget>
 
@@ -127,7 +128,10 @@ void FaceCommands::swap(std::size_t a, std::size_t b) {
     if (!first.hasLandmarks() || !second.hasLandmarks()) {
         // Found without landmarks: the turned, scaled exchange of their ovals.
         _editor.canvas->swapRegions(regionOf(first), regionOf(second));
-        facesStillHold();
+        _editor.canvas->afterDrawing([self = QPointer<FaceCommands>(this)] {
+            if (self)
+                self->facesStillHold();
+        });
         return;
     }
     warnIfPosesDiffer(first, second);
@@ -145,6 +149,7 @@ void FaceCommands::setBusy(bool busy) {
 }
 
 void FaceCommands::fitOnWorker(std::function<QImage(const QImage&)> work) {
+    _editor.canvas->finishDrawing();
     const QImage photo = _editor.canvas->currentImage().bitmap();
     // Where the fit changed the photo is found on the worker too: the canvas keeps only that for Undo.
     _fit.start([photo, work = std::move(work)] {
@@ -181,6 +186,7 @@ void FaceCommands::pieceCopied() {
 }
 
 void FaceCommands::paste(std::function<void()> plainPaste) {
+    _editor.canvas->finishDrawing(); // a Copy still being cut decides which paste this is
     const bool samePiece = _copied && _editor.canvas->hasSelectedImage() &&
                            _editor.canvas->selectionView()->imageSelection().bitmap().cacheKey() == _copied->piece;
     if (!samePiece || !canUseFaces()) {
@@ -211,6 +217,7 @@ void FaceCommands::facesStillHold() {
 }
 
 void FaceCommands::withFaces(std::function<void()> then) {
+    _editor.canvas->finishDrawing();
     const QImage photo = _editor.canvas->currentImage().bitmap();
     if (facesKnown()) {
         then();

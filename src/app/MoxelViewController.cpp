@@ -111,7 +111,10 @@ MoxelViewController::~MoxelViewController() {
 void MoxelViewController::copyButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Copy"));
     _drawView->doCopy();
-    _faceCommands->pieceCopied();
+    _drawView->afterDrawing([faces = QPointer<FaceCommands>(_faceCommands)] {
+        if (faces)
+            faces->pieceCopied();
+    });
     updateToolbarItems(true);
 }
 

@@ -37,7 +37,7 @@ bool MoxelViewController::openPhotoFile(const QString& path) {
 }
 
 bool MoxelViewController::hasUnsavedEdits() const {
-    return hasCurrentImage() && _drawView->photoVersion() != _keptPhoto;
+    return hasCurrentImage() && (_drawView->isDrawing() || _drawView->photoVersion() != _keptPhoto);
 }
 
 // Nothing of the user's is replaced without a word: a photo with edits not saved or shared is only replaced on

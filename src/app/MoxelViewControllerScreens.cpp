@@ -118,6 +118,7 @@ void MoxelViewController::actionSheetDidDismissWithButtonIndex(platform::ActionS
 // Encoded and written on a thread of its own; the interface goes on meanwhile.
 void MoxelViewController::saveButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Save"));
+    _drawView->finishDrawing(); // what is shared is the photo with every edit asked for
     const qint64 saved = _drawView->photoVersion();
     PhotoSharing::saveToAlbum(_drawView->currentImage(), _intake->metadata(),
                               [self = QPointer<MoxelViewController>(this), saved](const std::optional<platform::ErrorRecord>& error) {
@@ -143,6 +144,7 @@ void MoxelViewController::saveAsButtonTouched() {
     connect(dialog, &QFileDialog::fileSelected, this, [this, dialog](const QString& chosen) {
         const QString format = dialog->format();
         const QString path = SaveAsDialog::withSuffix(chosen, format);
+        _drawView->finishDrawing();
         _saveAs.start([photo = _drawView->currentImage().bitmap(), path, format, quality = dialog->quality(),
                        metadata = _intake->metadata(), keep = photosettings::keepsLocation()] {
                           return SaveAsDialog::write(photo, path, format, quality, metadata, keep);
@@ -173,6 +175,7 @@ void MoxelViewController::saveCompleted(const std::optional<platform::ErrorRecor
 
 void MoxelViewController::emailButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Email"));
+    _drawView->finishDrawing();
     const platform::Image photo = _drawView->currentImage();
     GrinsleyCommon::presentMailComposer(
         this, [this, &photo](platform::MailComposer& composer) { PhotoSharing::composePhotoMail(composer, photo, _intake->metadata()); },
@@ -246,6 +249,7 @@ void MoxelViewController::dialogDidComplete(SocialDialog*) { TallyAPI::logEvent(
 void MoxelViewController::uploadPhotoToSocial() {
     dismissPopoverViews(false); // nothing floats over a full screen
     auto* upload = new UploadPhotoViewController;
+    _drawView->finishDrawing();
     upload->setDisplayImage(_drawView->currentImage().bitmap());
     presentModalViewController(upload, true); // kept by nobody here: it closes itself
 }

@@ -1,8 +1,10 @@
 #include "DrawView.h"
 
 #include <cmath>
+#include <thread>
 
 #include <QLoggingCategory>
+#include <QPointer>
 #include <QGraphicsSceneMouseEvent>
 #include <QLineF>
 #include <QPainter>
@@ -138,6 +140,7 @@ void DrawView::checkSelectionBounds() {
 // Photo and piece
 
 void DrawView::setCurrentImage(Image image) {
+    finishDrawing();
     replacePhoto(std::move(image));
     rebaseState();
 }
@@ -179,27 +182,19 @@ QRectF DrawView::scaleSelectedRegion() const {
 // ---------------------------------------------------------------------------------------------------------
 // Edits
 
-namespace {
-QSize pieceSizeFor(QSizeF region) { return {std::max(1, qRound(region.width())), std::max(1, qRound(region.height()))}; }
-} // namespace
-
-QImage DrawView::cutPiece(const pieces::PhotoRegion& region) const {
-    const QSize pieceSize = pieceSizeFor(region.size);
+pieces::Cut DrawView::cutOf(const pieces::PhotoRegion& region) const {
     QPainterPath outline;
-    _selectionView->addShapeToContext(outline, QRectF(QPointF(0, 0), pieceSize));
-    return pieces::copyRegion(_image.bitmap(), region.centre, region.angle, pieceSize, outline);
+    _selectionView->addShapeToContext(outline, QRectF(QPointF(0, 0), pieces::pieceSizeFor(region.size)));
+    return {region, outline};
 }
 
 void DrawView::doCopy() {
+    finishDrawing();
     if (!_selectionView || _image.isNull())
         return;
-    const StepScope step(this);
     _selectionView->runAnimation();
-    maskAndSaveImage(cutPiece({scaleSelectionFrame().center(), scaleSelectedRegion().size(), _selectionView->rotationAngle()}));
-}
-
-void DrawView::maskAndSaveImage(const QImage& clipped) {
-    _selectionView->setImageSelection(Image(pieces::applyMask(clipped, pieceMask())));
+    startDrawing({{cutOf({scaleSelectionFrame().center(), scaleSelectedRegion().size(), _selectionView->rotationAngle()})}, pieceMask(), {}},
+                 true);
 }
 
 QImage DrawView::pieceMask() const {
@@ -219,32 +214,88 @@ void DrawView::setEdgeSoftness(double softness) {
     _edgeSoftness = std::isfinite(softness) ? std::clamp(softness, 0.0, maxEdgeSoftness) : defaultEdgeSoftness;
 }
 
-// The pieces are drawn into the photo in place, touching only the box they reach, whose pixels before are kept
-// for the step, for Compare and for the blend: at full size nothing here passes over the whole photo.
-void DrawView::pasteAll(std::vector<std::pair<QImage, pieces::PhotoRegion>> pastes) {
-    const StepScope step(this);
-    QRect box;
-    for (const auto& paste : pastes)
-        box |= pieces::pasteReach(paste.second);
-    QImage photo = _image.bitmap();
-    box &= photo.rect();
-    _image = Image();
-    if (photo.format() != QImage::Format_ARGB32_Premultiplied) // once per photo, before the box is kept
-        photo = std::move(photo).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    _pending.photo = QImage(); // the step is made from the box alone
-    _pending.changed = box;
-    _pending.beforeBox = pixelsOf(photo, box);
-    _pending.inPlace = true;
-    _pending.compares = true;
-    for (const auto& [piece, region] : pastes)
-        pieces::pastePieceInto(photo, piece, region.centre, region.angle, region.size);
-    replacePhoto(Image(std::move(photo)));
-    if (!_blendsIn)
+// The worker reads the photo while the interface thread shows it; nothing writes into it until the drawing
+// lands, since every edit waits for that first. The worker lets go of the photo before it answers, so that the
+// landing writes into it in place.
+void DrawView::startDrawing(pieces::Drawing drawing, bool takesPiece) {
+    if (!drawing.pastes.empty()) {
+        _blend.cancel(); // this edit changes the photo the blend was for
+        if (_image.bitmap().format() != QImage::Format_ARGB32_Premultiplied) // once per photo, before the pastes
+            _image = Image(_image.bitmap().convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    }
+    Landing landing{std::move(drawing), takesPiece, selectionPlace()};
+    if (landing.drawing.pixels() < _drawingOnWorkerFrom) {
+        land(landing, pieces::draw(_image.bitmap(), landing.drawing));
         return;
-    // Blending takes longer than a frame: the plain result shows meanwhile, and the blended one replaces it
-    // only if nothing else changed the photo in between. The worker blends into the box as it was.
+    }
+    std::promise<pieces::Drawn> promise;
+    const quint64 id = ++_drawings;
+    _drawing = Drawing{id, landing, promise.get_future(), {}};
+    std::thread([promise = std::move(promise), photo = _image.bitmap(), drawing = landing.drawing, canvas = QPointer<DrawView>(this),
+                 id]() mutable {
+        platform::yieldToTheInterface();
+        pieces::Drawn drawn = pieces::draw(photo, drawing);
+        photo = QImage();
+        drawing = {};
+        promise.set_value(std::move(drawn));
+        platform::MainThread::post([canvas, id] {
+            if (canvas && canvas->_drawing && canvas->_drawing->id == id)
+                canvas->finishDrawing();
+        });
+    }).detach();
+}
+
+void DrawView::finishDrawing() {
+    if (!_drawing)
+        return;
+    Drawing drawing = std::move(*_drawing);
+    _drawing.reset();
+    land(drawing.landing, drawing.result.get());
+    for (const auto& then : drawing.then)
+        then();
+}
+
+void DrawView::afterDrawing(std::function<void()> then) {
+    if (_drawing)
+        _drawing->then.push_back(std::move(then));
+    else
+        then();
+}
+
+// The pastes' changed rectangle is written into the photo in place: at full size nothing here passes over the
+// whole photo, or even over the box the pastes reach.
+void DrawView::land(const Landing& landing, pieces::Drawn drawn) {
+    {
+        const StepScope step(this);
+        _pending.place = landing.place;
+        if (!landing.drawing.pastes.empty()) {
+            _pending.photo = QImage(); // the step is the drawing's rectangle; the photo's only holder writes in place
+            QImage photo = _image.bitmap();
+            _image = Image();
+            photo = withPixels(std::move(photo), drawn.after, drawn.changed.topLeft());
+            _pending.drawn = true;
+            _pending.changed = drawn.changed;
+            _pending.before = drawn.before;
+            _pending.after = drawn.after;
+            _pending.compares = true;
+            replacePhoto(Image(std::move(photo)));
+        }
+        if (landing.takesPiece && !drawn.pieces.empty())
+            _selectionView->setImageSelection(Image(drawn.pieces.front()));
+    }
+    if (_blendsIn && !landing.drawing.pastes.empty())
+        blendIn(landing.drawing, drawn);
+}
+
+// Blending takes longer than a frame: the plain result shows meanwhile, and the blended one replaces it only if
+// nothing else changed the photo in between. The worker blends into the box as it was.
+void DrawView::blendIn(const pieces::Drawing& drawing, const pieces::Drawn& drawn) {
+    std::vector<std::pair<QImage, pieces::PhotoRegion>> pastes;
+    for (const pieces::Paste& paste : drawing.pastes)
+        pastes.emplace_back(paste.piece.isNull() ? drawn.pieces.at(std::size_t(paste.cut)) : paste.piece, paste.region);
     const qint64 shown = _image.bitmap().cacheKey();
-    const QImage beforeBox = _pending.beforeBox;
+    const QRect box = drawn.box;
+    const QImage beforeBox = drawn.beforeBox;
     _blend.start(
         [beforeBox, box, pastes = std::move(pastes)] {
             QImage blended = beforeBox;
@@ -277,6 +328,7 @@ void DrawView::pasteAll(std::vector<std::pair<QImage, pieces::PhotoRegion>> past
 }
 
 void DrawView::doPaste() {
+    finishDrawing();
     if (!_selectionView || _image.isNull() || !hasSelectedImage())
         return;
     _selectionView->runAnimation();
@@ -284,20 +336,20 @@ void DrawView::doPaste() {
     // Summed in double precision, kept as float.
     const QPointF centre(float(double(f.x()) + double(f.width()) * 0.5),
                          float(double(f.y()) + double(f.height()) * 0.5));
-    pasteAll({{_selectionView->imageSelection().bitmap(), {centre, scaleSelectedRegion().size(), _selectionView->rotationAngle()}}});
+    startDrawing({{}, {}, {{_selectionView->imageSelection().bitmap(), -1, {centre, scaleSelectedRegion().size(), _selectionView->rotationAngle()}}}},
+                 false);
 }
 
+// Both pieces come from the photo as it was, so neither paste sees the other's result.
 void DrawView::swapRegions(const pieces::PhotoRegion& a, const pieces::PhotoRegion& b) {
+    finishDrawing();
     if (!_selectionView || _image.isNull())
         return;
-    // Both pieces come from the photo as it was, so neither paste sees the other's result.
-    const QImage mask = pieceMask();
-    const QImage pieceA = pieces::applyMask(cutPiece(a), mask);
-    const QImage pieceB = pieces::applyMask(cutPiece(b), mask);
-    pasteAll({{pieceA, b}, {pieceB, a}});
+    startDrawing({{cutOf(a), cutOf(b)}, pieceMask(), {{{}, 0, b}, {{}, 1, a}}}, false);
 }
 
 bool DrawView::applyEditedPhoto(const QImage& result, qint64 from, QRect changed) {
+    finishDrawing();
     if (!_selectionView || _image.isNull() || result.isNull() || _image.bitmap().cacheKey() != from)
         return false;
     const StepScope step(this);
@@ -317,18 +369,18 @@ void DrawView::placeSelection(const pieces::PhotoRegion& region) {
     editCompleted();
 }
 
+// One step: Undo brings back the photo and the earlier piece together. The piece underneath is cut from the
+// photo as it was, the earlier one pasted over it.
 void DrawView::doSwap() {
+    finishDrawing();
     if (!_selectionView || _image.isNull() || !hasSelectedImage())
         return;
-    // One step: Undo brings back the photo and the earlier piece together.
-    const StepScope step(this);
-    const Image earlier = _selectionView->imageSelection();
-    doCopy();
-    const Image underneath = _selectionView->imageSelection();
-    _selectionView->setImageSelection(earlier);
-    doPaste();
-    _selectionView->setImageSelection(underneath);
-    update();
+    _selectionView->runAnimation();
+    const QRectF f = scaleSelectionFrame();
+    const QPointF centre(float(double(f.x()) + double(f.width()) * 0.5), float(double(f.y()) + double(f.height()) * 0.5));
+    const pieces::PhotoRegion region{centre, scaleSelectedRegion().size(), _selectionView->rotationAngle()};
+    startDrawing({{cutOf({f.center(), region.size, region.angle})}, pieceMask(), {{_selectionView->imageSelection().bitmap(), -1, region}}},
+                 true);
 }
 
 // Two steps, the Copy and the blank photo, so that one Undo brings the photo back and keeps the cropped piece.
@@ -336,13 +388,20 @@ void DrawView::doCrop() {
     if (!_selectionView || _image.isNull())
         return;
     doCopy();
+    finishDrawing();
     const StepScope step(this);
     _pending.whole = true; // every pixel changes: the step keeps both photos as they are, without a pass over them
     setCurrentImage(Image(pieces::blankPhoto(_image.pixelSize(), platform::Device::isTablet())));
 }
 
-void DrawView::doUndo() { travel(_history.undo(), false); }
-void DrawView::doRedo() { travel(_history.redo(), true); }
+void DrawView::doUndo() {
+    finishDrawing();
+    travel(_history.undo(), false);
+}
+void DrawView::doRedo() {
+    finishDrawing();
+    travel(_history.redo(), true);
+}
 
 void DrawView::travel(const EditStep* step, bool forward) {
     if (!step)
@@ -405,9 +464,15 @@ void DrawView::setSelectionPlace(const SelectionPlace& place) {
 }
 
 void DrawView::beginStep() {
+    if (_stepDepth == 0)
+        finishDrawing(); // edits land in order
     if (_stepDepth++ > 0)
         return;
-    _pending = {_image.bitmap(), _selectionView ? _selectionView->imageSelection() : Image(), selectionPlace(), _photoVersion, {}};
+    _pending = {};
+    _pending.photo = _image.bitmap();
+    _pending.piece = _selectionView ? _selectionView->imageSelection() : Image();
+    _pending.place = selectionPlace();
+    _pending.version = _photoVersion;
 }
 
 // A step is kept whenever the edit replaced the photo or the piece, even with the same pixels: the edit happened,
@@ -422,21 +487,10 @@ void DrawView::endStep() {
     if (!photoReplaced && !pieceReplaced)
         return;
     EditStep step;
-    if (photoReplaced && pending.inPlace) {
-        // Drawn in place: the box before and after, trimmed to the pixels that differ (none off the photo).
-        if (pending.beforeBox.isNull())
-            pending.changed = {};
-        // The box of the photo read where it lies (no copy), and only the rectangle that changed copied: at full
-        // size every copy is megabytes.
-        const QImage& photo = _image.bitmap();
-        const QRect box = pending.changed;
-        const QImage after = box.isEmpty() ? QImage()
-                                           : QImage(photo.constScanLine(box.top()) + box.left() * (photo.depth() / 8), box.width(),
-                                                    box.height(), photo.bytesPerLine(), photo.format());
-        const QRect changed = changedRegion(pending.beforeBox, after, pending.beforeBox.rect());
-        step.region = changed.translated(box.topLeft());
-        step.before = changed == pending.beforeBox.rect() ? pending.beforeBox : pixelsOf(pending.beforeBox, changed);
-        step.after = pixelsOf(after, changed);
+    if (photoReplaced && pending.drawn) {
+        step.region = pending.changed;
+        step.before = pending.before;
+        step.after = pending.after;
     } else if (photoReplaced) {
         recordPhotoChange(step, pending.photo, _image.bitmap(), pending.changed, pending.whole);
     }
@@ -469,6 +523,7 @@ Image DrawView::previousImage() const {
 }
 
 void DrawView::setPreviousImage(const Image& image) {
+    finishDrawing();
     _history.clear();
     if (!image.isNull() && !_image.isNull()) {
         EditStep step;
@@ -490,6 +545,7 @@ Image DrawView::previousSelectedImage() const {
 }
 
 void DrawView::setPreviousSelectedImage(const Image& image) {
+    finishDrawing();
     if (!_history.canUndo())
         return;
     const Image piece = _selectionView ? _selectionView->imageSelection() : Image();
@@ -526,6 +582,7 @@ void DrawView::forgetComparison() {
 }
 
 void DrawView::setComparing(bool comparing) {
+    finishDrawing();
     comparing = comparing && hasComparison();
     if (comparing == _comparing)
         return;
@@ -580,7 +637,10 @@ EditingSnapshot DrawView::snapshot() {
 }
 
 // A key names a file only once that file is written whole; a failed write leaves the last saved state.
-void DrawView::saveApplicationState() { EditingStateWriter::shared().saveNow(snapshot()); }
+void DrawView::saveApplicationState() {
+    finishDrawing();
+    EditingStateWriter::shared().saveNow(snapshot());
+}
 
 void DrawView::setSavesAfterEachEdit(bool saves) { _savesAfterEachEdit = saves; }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <future>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -70,7 +72,9 @@ public:
     QPointF imageOffset() const;
 
     // --- Edits. Each needs what its command needs (a photo; a piece for paste and swap; a snapshot for
-    // undo) and does nothing at all without it.
+    // undo) and does nothing at all without it. Copy, Paste, Swap and swapRegions work their pixels out on a
+    // worker when there are many of them (a large piece on a large photo) and land when they are ready, the
+    // photo and the piece shown as they were meanwhile; every edit first waits for the one before to land.
     void doCopy();
     void doPaste();
     void doSwap();
@@ -84,6 +88,15 @@ public:
     const EditHistory& history() const { return _history; }
     // Limits other than the defaults drop the history.
     void setHistoryLimits(qsizetype maxBytes, int maxSteps) { _history = EditHistory(maxBytes, maxSteps); }
+    // The pixels an edit passes over from which it works them out on a worker.
+    static constexpr qsizetype defaultDrawingOnWorkerFrom = 400'000;
+    void setDrawingOnWorkerFrom(qsizetype pixels) { _drawingOnWorkerFrom = pixels; }
+    // An edit is being worked out on a worker and has not landed.
+    bool isDrawing() const { return _drawing.has_value(); }
+    // Waits for the edit being worked out, if any, and lands it.
+    void finishDrawing();
+    // Runs `then` once the edit being worked out has landed (now when none is).
+    void afterDrawing(std::function<void()> then);
     void doClear();
     void flipHorizontally();
     void flipVertically();
@@ -135,8 +148,6 @@ public:
     // The overlay's frame and its selection region in photo pixels.
     QRectF scaleSelectionFrame() const;
     QRectF scaleSelectedRegion() const;
-    // Softens the clipped piece with the shape's mask and makes it the overlay's piece.
-    void maskAndSaveImage(const QImage& clipped);
     // The mask for a new piece at the current edge softness; null for a hard edge.
     QImage pieceMask() const;
 
@@ -189,11 +200,18 @@ private:
     void notePatch(QRect region, const QImage& pixels);
     // Compare shows what the latest step changed, as it was.
     void compareWithLatestStep();
-    // The piece under a region of the photo, clipped to the shape and softened.
-    QImage cutPiece(const pieces::PhotoRegion& region) const;
-    // The photo after pasting pieces over regions, in order: plainly now, then blended in on a worker when
-    // that option is on.
-    void pasteAll(std::vector<std::pair<QImage, pieces::PhotoRegion>> pastes);
+    // A piece of a region of the photo, clipped to the current shape (softened by the drawing's mask).
+    pieces::Cut cutOf(const pieces::PhotoRegion& region) const;
+    // Works a drawing out (on a worker when it is large) and lands it: the pastes drawn into the photo, the
+    // first cut made the piece when `takesPiece`. Plainly first, then blended on a worker when that is on.
+    void startDrawing(pieces::Drawing drawing, bool takesPiece);
+    struct Landing {
+        pieces::Drawing drawing;
+        bool takesPiece = false;
+        SelectionPlace place; // where the selection was when the edit was asked for
+    };
+    void land(const Landing& landing, pieces::Drawn drawn);
+    void blendIn(const pieces::Drawing& drawing, const pieces::Drawn& drawn);
 
     platform::Image _image;
     bool _savesAfterEachEdit = false;
@@ -202,6 +220,15 @@ private:
     SelectionView* _selectionView = nullptr; // child item, created by initialize
     float _scaleRatio = 1;
     bool _blendsIn = false;
+    qsizetype _drawingOnWorkerFrom = defaultDrawingOnWorkerFrom;
+    struct Drawing {
+        quint64 id = 0;
+        Landing landing;
+        std::future<pieces::Drawn> result;
+        std::vector<std::function<void()>> then;
+    };
+    std::optional<Drawing> _drawing;
+    quint64 _drawings = 0;
     // A later paste's blend replaces an earlier one's.
     platform::BackgroundJob<QImage> _blend{this}; // the blended box
     double _edgeSoftness = defaultEdgeSoftness;
@@ -220,8 +247,8 @@ private:
         SelectionPlace place;
         qint64 version = 0;
         QRect changed;    // where the photo may have changed; empty: anywhere
-        bool inPlace = false; // drawn into the photo: `beforeBox` holds the pixels of `changed` before
-        QImage beforeBox;
+        bool drawn = false; // `changed` is exactly what changed, `before` and `after` its pixels
+        QImage before, after;
         bool whole = false;    // every pixel may change: keep both photos whole
         bool compares = false; // Compare shows what the step changed
     } _pending;

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QTransform>
 
+#include "editing/EditHistory.h"
+
 namespace grinsley::pieces {
 
 namespace {
@@ -34,27 +36,56 @@ QImage copyRegion(const QImage& photo, QPointF centre, float angle, QSize pieceS
     return piece;
 }
 
-QImage applyMask(const QImage& piece, const QImage& mask) {
-    if (mask.isNull() || piece.isNull())
-        return piece;
-    const QImage grey = mask.convertToFormat(QImage::Format_Grayscale8)
-                            .scaled(piece.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    QImage out = piece.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < out.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-        const uchar* samples = grey.constScanLine(y);
-        for (int x = 0; x < out.width(); ++x) {
-            const unsigned keep = 255u - samples[x];
-            if (keep == 255u)
-                continue;
-            const QRgb p = line[x];
-            // Premultiplied: every channel scales with the opacity.
-            auto scale = [keep](unsigned channel) { return (channel * keep + 127u) / 255u; };
-            line[x] = qRgba(int(scale(unsigned(qRed(p)))), int(scale(unsigned(qGreen(p)))),
-                            int(scale(unsigned(qBlue(p)))), int(scale(unsigned(qAlpha(p)))));
-        }
+namespace {
+// Where each of `count` samples stretched over `sourceCount` falls between two source samples, pixel centres
+// aligned: the two and the weight of the second in 256ths.
+struct Tap {
+    int first, second, weight;
+};
+std::vector<Tap> taps(int count, int sourceCount) {
+    std::vector<Tap> out(std::size_t(std::max(count, 0)));
+    const double step = double(sourceCount) / count;
+    for (int i = 0; i < count; ++i) {
+        const double at = std::clamp((i + 0.5) * step - 0.5, 0.0, double(sourceCount - 1));
+        const int first = int(at);
+        out[std::size_t(i)] = {first, std::min(first + 1, sourceCount - 1), int(std::lround((at - first) * 256))};
     }
     return out;
+}
+} // namespace
+
+QImage applyMask(QImage piece, const QImage& mask) {
+    if (mask.isNull() || piece.isNull())
+        return piece;
+    // Stretched bilinearly as it is read: the piece can be a megapixel, the mask is a small square.
+    const QImage grey = mask.convertToFormat(QImage::Format_Grayscale8);
+    if (piece.format() != QImage::Format_ARGB32_Premultiplied)
+        piece = std::move(piece).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const std::vector<Tap> columns = taps(piece.width(), grey.width());
+    const std::vector<Tap> rows = taps(piece.height(), grey.height());
+    std::vector<int> line(std::size_t(grey.width()));
+    for (int y = 0; y < piece.height(); ++y) {
+        const Tap row = rows[std::size_t(y)];
+        const uchar* upper = grey.constScanLine(row.first);
+        const uchar* lower = grey.constScanLine(row.second);
+        for (int x = 0; x < grey.width(); ++x)
+            line[std::size_t(x)] = upper[x] * (256 - row.weight) + lower[x] * row.weight;
+        auto* pixels = reinterpret_cast<QRgb*>(piece.scanLine(y));
+        for (int x = 0; x < piece.width(); ++x) {
+            const Tap column = columns[std::size_t(x)];
+            const int sample = (line[std::size_t(column.first)] * (256 - column.weight) +
+                                line[std::size_t(column.second)] * column.weight + (1 << 15)) >> 16;
+            if (sample == 0)
+                continue;
+            const unsigned keep = 255u - unsigned(sample);
+            const QRgb p = pixels[x];
+            // Premultiplied: every channel scales with the opacity.
+            auto scale = [keep](unsigned channel) { return (channel * keep + 127u) / 255u; };
+            pixels[x] = qRgba(int(scale(unsigned(qRed(p)))), int(scale(unsigned(qGreen(p)))),
+                              int(scale(unsigned(qBlue(p)))), int(scale(unsigned(qAlpha(p)))));
+        }
+    }
+    return piece;
 }
 
 QImage pastePiece(const QImage& photo, const QImage& piece, QPointF centre, float angle, QSizeF regionSize) {
@@ -80,6 +111,43 @@ QRect pasteReach(const PhotoRegion& region) {
     const QSizeF size = region.size;
     const QRectF box = QTransform().rotateRadians(region.angle).mapRect(QRectF(QPointF(-size.width() / 2, -size.height() / 2), size));
     return box.translated(region.centre).toAlignedRect().adjusted(-1, -1, 1, 1);
+}
+
+QSize pieceSizeFor(QSizeF region) { return {std::max(1, qRound(region.width())), std::max(1, qRound(region.height()))}; }
+
+qsizetype Drawing::pixels() const {
+    qsizetype total = 0;
+    for (const Cut& cut : cuts)
+        total += qsizetype(cut.region.size.width() * cut.region.size.height());
+    for (const Paste& paste : pastes)
+        total += qsizetype(pasteReach(paste.region).width()) * pasteReach(paste.region).height();
+    return total;
+}
+
+// The pastes are drawn into a copy of the box they reach, never into the photo: the photo may be on screen and
+// its pixels before are the step's. Only the rectangle that changed is kept of either side.
+Drawn draw(const QImage& photo, const Drawing& drawing) {
+    Drawn out;
+    for (const Cut& cut : drawing.cuts)
+        out.pieces.push_back(applyMask(copyRegion(photo, cut.region.centre, cut.region.angle, pieceSizeFor(cut.region.size), cut.outline),
+                                       drawing.mask));
+    for (const Paste& paste : drawing.pastes)
+        out.box |= pasteReach(paste.region);
+    out.box &= photo.rect();
+    if (out.box.isEmpty())
+        return out;
+    out.beforeBox = pixelsOf(photo, out.box);
+    QImage afterBox = out.beforeBox.copy();
+    for (const Paste& paste : drawing.pastes) {
+        const QImage& piece = paste.piece.isNull() ? out.pieces.at(std::size_t(paste.cut)) : paste.piece;
+        pastePieceInto(afterBox, piece, paste.region.centre - out.box.topLeft(), paste.region.angle, paste.region.size);
+    }
+    const QRect changed = changedRegion(out.beforeBox, afterBox, afterBox.rect());
+    const bool all = changed == afterBox.rect();
+    out.changed = changed.translated(out.box.topLeft());
+    out.before = all ? out.beforeBox : pixelsOf(out.beforeBox, changed);
+    out.after = all ? afterBox : pixelsOf(afterBox, changed);
+    return out;
 }
 
 QImage pieceLayer(QSize photoSize, const QImage& piece, QPointF centre, float angle, QSizeF regionSize) {

@@ -3,6 +3,8 @@
 // The canvas's pixel work as plain functions of images and geometry, all in photo pixels (origin top-left,
 // y down). Rotations are the overlay's: positive turns clockwise on screen.
 
+#include <vector>
+
 #include <QImage>
 #include <QPainterPath>
 #include <QPointF>
@@ -22,9 +24,9 @@ struct PhotoRegion {
 // outside it and outside the photo.
 QImage copyRegion(const QImage& photo, QPointF centre, float angle, QSize pieceSize, const QPainterPath& outline);
 
-// Softens the piece with a grey mask stretched over it: a mask sample S leaves the opacity times (1 - S).
-// A null mask leaves the piece as it is.
-QImage applyMask(const QImage& piece, const QImage& mask);
+// Softens the piece with a grey mask stretched over it (sampled between its pixels): a mask sample S leaves the
+// opacity times (1 - S). A null mask leaves the piece as it is.
+QImage applyMask(QImage piece, const QImage& mask);
 
 // The photo with the piece drawn over it, stretched to a region of the given size centred on the centre and
 // turned by the angle: the inverse of copyRegion.
@@ -38,6 +40,38 @@ QRect pasteReach(const PhotoRegion& region);
 
 // The piece as pastePiece lays it down, alone on a transparent image of the photo's size.
 QImage pieceLayer(QSize photoSize, const QImage& piece, QPointF centre, float angle, QSizeF regionSize);
+
+// An edit's pixel work as an order that needs nothing but the photo, so that it can run on a worker: pieces cut
+// from the photo as it is (clipped to an outline in piece pixels, then masked), then pastes drawn over it, each
+// of a piece given or of one of the cuts.
+struct Cut {
+    PhotoRegion region;
+    QPainterPath outline;
+};
+struct Paste {
+    QImage piece; // or, when null, the cut numbered `cut`
+    int cut = -1;
+    PhotoRegion region;
+};
+struct Drawing {
+    std::vector<Cut> cuts;
+    QImage mask;
+    std::vector<Paste> pastes;
+    // How many pixels the work passes over: what decides whether it is worth a worker.
+    qsizetype pixels() const;
+};
+// What a drawing produced; the photo itself is left as it was.
+struct Drawn {
+    std::vector<QImage> pieces; // the cuts, masked, in order
+    QRect box;                  // what the pastes can reach (photo pixels), and its pixels before them
+    QImage beforeBox;
+    QRect changed; // the smallest rectangle holding every pixel the pastes changed, before and after
+    QImage before, after;
+};
+Drawn draw(const QImage& photo, const Drawing& drawing);
+
+// The size in whole pixels of a piece cut from a region of this size.
+QSize pieceSizeFor(QSizeF region);
 
 // The shapes' grey masks (black keeps the piece, white removes it) with a soft band just inside the outline.
 // Softness 1 is the band of the bundled masks, 0 none at all, larger values a wider band (up to the middle).

@@ -1,3 +1,4 @@
+#include <array>
 #include <cmath>
 
 #include <QDir>
@@ -233,8 +234,17 @@ TEST_F(DrawViewTest, EditsAfterASwapAreStepsOfTheirOwn) {
 }
 
 // Every kind of edit, with a turned and resized selection, undone to the exact pixels, piece and selection as
-// the edit found them and redone to those it left; the blended result of a paste is the step's.
+// the edit found them and redone to those it left; the blended result of a paste is the step's. Then the same
+// edits worked out on a worker: until one lands the canvas shows what was there and the selection moves on
+// freely, the next command waits for it, and each lands as it would have at once.
 TEST_F(DrawViewTest, AHistoryOfMixedEditsUndoneAndRedoneExactly) {
+    std::vector<QImage> inline_;
+    for (const bool onWorker : {false, true}) {
+    SCOPED_TRACE(onWorker ? "on a worker" : "at once");
+    if (onWorker) {
+        canvas = makeCanvas();
+        canvas->setDrawingOnWorkerFrom(0);
+    }
     struct State {
         QImage photo, piece;
         QPointF centre;
@@ -263,7 +273,7 @@ TEST_F(DrawViewTest, AHistoryOfMixedEditsUndoneAndRedoneExactly) {
         {"Blended paste", {300, 250}, 0.0f, [&] {
              canvas->setBlendsIn(true);
              canvas->doPaste();
-             ASSERT_TRUE(QTest::qWaitFor([&] { return !canvas->isBlending(); }, 10000));
+             ASSERT_TRUE(QTest::qWaitFor([&] { return !canvas->isDrawing() && !canvas->isBlending(); }, 10000));
              QCoreApplication::processEvents();
              canvas->setBlendsIn(false);
          }},
@@ -272,6 +282,7 @@ TEST_F(DrawViewTest, AHistoryOfMixedEditsUndoneAndRedoneExactly) {
              QPainter(&result).fillRect(QRect(700, 20, 30, 50), Qt::green);
              ASSERT_TRUE(canvas->applyEditedPhoto(result, canvas->currentImage().bitmap().cacheKey()));
          }},
+        {"Paste, then Undo and Redo at once", {330, 330}, 0.8f, [&] { canvas->doPaste(); canvas->doUndo(); canvas->doRedo(); }},
         {"Clear", {150, 100}, -0.3f, [&] { canvas->doClear(); }},
         {"Copy again", {160, 180}, 0.5f, [&] { canvas->doCopy(); }},
         {"Crop's blank photo", {100, 100}, 0.2f, [&] { canvas->doCrop(); canvas->doUndo(); canvas->doRedo(); }},
@@ -283,6 +294,13 @@ TEST_F(DrawViewTest, AHistoryOfMixedEditsUndoneAndRedoneExactly) {
         overlay()->setRotationAngle(edit.angle);
         before.push_back(now());
         edit.act();
+        if (canvas->isDrawing()) {
+            EXPECT_EQ(now().photo, before.back().photo);
+            EXPECT_EQ(now().piece, before.back().piece);
+            overlay()->setCenter({50, 60}); // dragged on: the step is where the edit was asked for
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !canvas->isDrawing(); }, 10000));
+            overlay()->setCenter(edit.centre);
+        }
         after.push_back(now());
         ASSERT_FALSE(after.back().photo == before.back().photo && after.back().piece == before.back().piece) << "the edit changed nothing";
     }
@@ -316,6 +334,16 @@ TEST_F(DrawViewTest, AHistoryOfMixedEditsUndoneAndRedoneExactly) {
         expectState(after[i]);
     }
     EXPECT_FALSE(canvas->canRedo());
+    canvas->doCopy();
+    canvas->flipHorizontally(); // waits for the Copy
+    std::vector<QImage> photos{overlay()->imageSelection().bitmap()};
+    for (const State& state : after)
+        photos.push_back(state.photo);
+    if (!onWorker)
+        inline_ = photos;
+    else
+        EXPECT_EQ(photos, inline_);
+    }
 }
 
 // A step keeps only the pixels it changed: nothing for a paste beside the photo, however large the photo.
@@ -549,6 +577,18 @@ TEST(PieceOperations, MaskOpacityIsOneMinusTheSample) {
     EXPECT_EQ(qAlpha(out.pixel(1, 0)), 0);
     EXPECT_EQ(pieces::applyMask(piece, wide).pixel(1, 0), qRgba(200, 100, 50, 255));
     EXPECT_EQ(pieces::applyMask(piece, QImage()), piece);
+    // Stretched between sample centres, across and down: black to white over four pixels.
+    for (const bool across : {true, false}) {
+        QImage ramp(across ? QSize(2, 1) : QSize(1, 2), QImage::Format_Grayscale8);
+        ramp.setPixel(0, 0, qRgb(0, 0, 0));
+        ramp.setPixel(across ? QPoint(1, 0) : QPoint(0, 1), qRgb(255, 255, 255));
+        QImage long_(across ? QSize(4, 1) : QSize(1, 4), QImage::Format_ARGB32_Premultiplied);
+        long_.fill(Qt::white);
+        const QImage faded = pieces::applyMask(long_, ramp);
+        const std::array opacities{255, 191, 64, 0};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(qAlpha(faded.pixel(across ? QPoint(i, 0) : QPoint(0, i))), opacities[std::size_t(i)]) << i;
+    }
 }
 
 // A canvas with a photo, a piece from one face over the other, for people to look at.
