@@ -289,7 +289,10 @@ TEST_F(FacesCommandsTest, AFaceFromAnotherPhotoIsFitted) {
     MoxelViewController* editor = editorWith(facePhotograph(QStringLiteral("jesper_2.jpg")));
     press(editor, editor->findFacesItem());
     ASSERT_TRUE(searchEnds(editor));
+    editor->drawView()->setDrawingOnWorkerFrom(0); // the face is known as copied once the piece lands
     QTest::mouseClick(editor->bottomToolbar()->widgetForAction(editor->copyItem()), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editor->drawView()->isDrawing(); }, 10000));
+    editor->drawView()->setDrawingOnWorkerFrom(DrawView::defaultDrawingOnWorkerFrom);
     ASSERT_TRUE(editor->faceCommands()->hasCopiedFace());
 
     const QImage other = facePhotograph(QStringLiteral("O3.jpg")).convertToFormat(QImage::Format_RGB32);
