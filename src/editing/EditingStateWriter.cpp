@@ -62,6 +62,10 @@ void EditingStateWriter::keepBase(EditingSnapshot& newer, const std::optional<Ed
 void EditingStateWriter::saveLater(EditingSnapshot snapshot) {
     std::lock_guard lock(_mutex);
     keepBase(snapshot, _pending);
+    // The snapshot this one replaces may hold the last reference to a whole photo: the writer lets it go, since
+    // handing megabytes back to the system takes the interface thread milliseconds.
+    if (_pending)
+        _replaced.push_back(std::move(*_pending));
     _pending = std::move(snapshot);
     if (_working)
         return;
@@ -75,8 +79,10 @@ void EditingStateWriter::saveLater(EditingSnapshot snapshot) {
 void EditingStateWriter::drain() {
     for (;;) {
         EditingSnapshot next;
+        std::vector<EditingSnapshot> replaced;
         {
             std::lock_guard lock(_mutex);
+            replaced.swap(_replaced);
             if (!_pending) {
                 _working = false;
                 _writingBase = 0;

@@ -89,6 +89,7 @@ private:
     std::mutex _mutex;
     std::condition_variable _idle;
     std::optional<EditingSnapshot> _pending;
+    std::vector<EditingSnapshot> _replaced; // let go of on the writer's thread
     bool _working = false;
     std::mutex _writeMutex; // one write at a time, worker or caller
     quint64 _generation = 0;
