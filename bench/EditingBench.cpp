@@ -126,6 +126,7 @@ void undoRedo(benchmark::State& state) {
     c.view->doCopy();
     c.view->selectionView()->setCenter({150, 300});
     c.view->doPaste();
+    c.view->finishDrawing();
     std::vector<double> undo, redo;
     for (auto _ : state) {
         for (auto [times, step] : {std::pair(&undo, &DrawView::doUndo), std::pair(&redo, &DrawView::doRedo)}) {
@@ -208,11 +209,13 @@ void savedState(benchmark::State& state) {
         grinsley::EditingStateWriter::shared().waitUntilIdle();
         const qint64 base = folderBytes();
         view->doCopy();
+        view->finishDrawing();
         QCoreApplication::processEvents();
         grinsley::EditingStateWriter::shared().waitUntilIdle();
         const qint64 withPiece = folderBytes();
         view->selectionView()->setCenter({250, 400});
         view->doPaste();
+        view->finishDrawing();
         QCoreApplication::processEvents();
         grinsley::EditingStateWriter::shared().waitUntilIdle();
         state.counters["photo_written_MB"] = double(base) / (1 << 20);
