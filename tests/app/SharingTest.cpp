@@ -370,4 +370,5 @@ TEST_F(SharingTest, FullSizeCopiesKeepTheEditAndTheMetadata) {
         EXPECT_TRUE(kept.hasColourProfile());
     }
     EXPECT_FALSE(editor->hasUnsavedEdits()) << "saved";
+    grinsley::testing::renderScreenToPng(app->window(), "full-size-pastes-phone");
 }
