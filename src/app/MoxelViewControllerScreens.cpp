@@ -70,6 +70,7 @@ void MoxelViewController::displayLoadedImage(const platform::Image& photo) {
         _currentActionSheet->dismissWithClickedButtonIndex(-1, false);
     _scrollView->setZoomScale(_scrollView->minimumZoomScale());
     _drawView->setCurrentImage(photo);
+    _drawView->setPhotoMetadata(_intake->metadata());
     _keptPhoto = _drawView->photoVersion();
     _drawView->setPreviousImage(platform::Image());
     _drawView->setPreviousSelectedImage(platform::Image());
@@ -120,7 +121,7 @@ void MoxelViewController::saveButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Save"));
     _drawView->finishDrawing(); // what is shared is the photo with every edit asked for
     const qint64 saved = _drawView->photoVersion();
-    PhotoSharing::saveToAlbum(_drawView->currentImage(), _intake->metadata(),
+    PhotoSharing::saveToAlbum(_drawView->currentImage(), _drawView->photoMetadata(),
                               [self = QPointer<MoxelViewController>(this), saved](const std::optional<platform::ErrorRecord>& error) {
                                   if (!self)
                                       return;
@@ -146,7 +147,7 @@ void MoxelViewController::saveAsButtonTouched() {
         const QString path = SaveAsDialog::withSuffix(chosen, format);
         _drawView->finishDrawing();
         _saveAs.start([photo = _drawView->currentImage().bitmap(), path, format, quality = dialog->quality(),
-                       metadata = _intake->metadata(), keep = photosettings::keepsLocation()] {
+                       metadata = _drawView->photoMetadata(), keep = photosettings::keepsLocation()] {
                           return SaveAsDialog::write(photo, path, format, quality, metadata, keep);
                       },
                       [this, path, saved = _drawView->photoVersion()](const std::optional<QString>& failure) {
@@ -178,7 +179,7 @@ void MoxelViewController::emailButtonTouched() {
     _drawView->finishDrawing();
     const platform::Image photo = _drawView->currentImage();
     GrinsleyCommon::presentMailComposer(
-        this, [this, &photo](platform::MailComposer& composer) { PhotoSharing::composePhotoMail(composer, photo, _intake->metadata()); },
+        this, [this, &photo](platform::MailComposer& composer) { PhotoSharing::composePhotoMail(composer, photo, _drawView->photoMetadata()); },
         [this, mailed = _drawView->photoVersion()](platform::MailComposer* c, platform::MailComposeResult r) {
             // Sent or kept as a draft: the photo is shared.
             if (r == platform::MailComposeResult::Sent || r == platform::MailComposeResult::Saved)

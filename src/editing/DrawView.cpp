@@ -3,6 +3,7 @@
 #include <cmath>
 #include <thread>
 
+#include <QColorSpace>
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QGraphicsSceneMouseEvent>
@@ -622,6 +623,7 @@ EditingSnapshot DrawView::snapshot() {
         if (!EditingStateWriter::shared().holdsBase(_stateBase)) {
             rebaseState();
             state.photo = _image;
+            state.metadata = _photoMetadata;
         }
         state.base = _stateBase;
         state.patches = _statePatches;
@@ -664,6 +666,7 @@ void DrawView::restoreApplicationState() {
     const QString photoPath = adoptedPath(defaults, currentImageKey);
     if (!photoPath.isEmpty()) {
         QImage photo = platform::ImageCodec::decodeFile(photoPath).bitmap().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        photo.setColorSpace({}); // the file's profile is the metadata's; the canvas's pixels carry none
         // The patches over the base, in order; an unreadable one ends them (the state of an earlier edit).
         std::vector<PhotoPatch> patches;
         std::vector<std::pair<qint64, QString>> files;
@@ -681,6 +684,7 @@ void DrawView::restoreApplicationState() {
         }
         if (!photo.isNull()) {
             setCurrentImage(Image(photo));
+            _photoMetadata = EditingStateWriter::metadataOf(photoPath);
             // Whole, the saved state goes on from here: the next save writes only what changes.
             if (patches.size() == std::size_t(stored.size())) {
                 _statePatches = std::move(patches);

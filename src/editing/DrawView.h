@@ -51,6 +51,10 @@ public:
     // --- Photo, piece and snapshots
     const platform::Image& currentImage() const { return _image; }
     void setCurrentImage(platform::Image image);
+    // What copies of the photo keep of the file it came from, kept with the saved editing state; the editor
+    // sets it with each new photo, and Crop keeps it.
+    const platform::PhotoMetadata& photoMetadata() const { return _photoMetadata; }
+    void setPhotoMetadata(platform::PhotoMetadata metadata) { _photoMetadata = std::move(metadata); }
     // The photo the history's latest photo edit took back to (what Undo restores once the steps after it are
     // undone); none when no step changed the photo.
     platform::Image previousImage() const;
@@ -214,6 +218,7 @@ private:
     void blendIn(const pieces::Drawing& drawing, const pieces::Drawn& drawn);
 
     platform::Image _image;
+    platform::PhotoMetadata _photoMetadata;
     bool _savesAfterEachEdit = false;
     bool _saveQueued = false;
     bool _restoring = false;

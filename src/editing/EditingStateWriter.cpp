@@ -116,6 +116,15 @@ void EditingStateWriter::adoptBase(qint64 base, const QString& path, const std::
     _patches = patches;
 }
 
+platform::PhotoMetadata EditingStateWriter::metadataOf(const QString& basePath) {
+    QFile file(basePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const uchar* mapped = file.map(0, file.size());
+    return mapped ? platform::PhotoMetadata::readEncoded(QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), qsizetype(file.size())))
+                  : platform::PhotoMetadata::readEncoded(file.readAll());
+}
+
 bool EditingStateWriter::saveNow(const EditingSnapshot& snapshot) {
     EditingSnapshot last = snapshot;
     {
@@ -128,12 +137,17 @@ bool EditingStateWriter::saveNow(const EditingSnapshot& snapshot) {
 }
 
 // A new name each time, never one the defaults name now: the old file stays whole until it is no longer named.
-QString EditingStateWriter::writeFile(const QString& home, const platform::Image& image, const char* stem) {
+QString EditingStateWriter::writeFile(const QString& home, const platform::Image& image, const char* stem,
+                                      const platform::PhotoMetadata& metadata) {
     QString path;
     do
         path = QStringLiteral("%1/%2-%3.png").arg(home, QLatin1String(stem)).arg(++_generation);
     while (QFileInfo::exists(path));
-    if (!platform::ImageCodec::writeAtomically(path, platform::ImageCodec::pngRepresentation(image))) {
+    const QByteArray png = metadata.isEmpty() ? platform::ImageCodec::pngRepresentation(image)
+                                              : metadata.writtenInto(platform::ImageCodec::pngRepresentation(
+                                                                         platform::Image(metadata.withColourProfile(image.bitmap()))),
+                                                                     true);
+    if (!platform::ImageCodec::writeAtomically(path, png)) {
         qCWarning(lcEditing) << "could not save" << stem << "to" << path;
         return {};
     }
@@ -163,7 +177,7 @@ bool EditingStateWriter::write(const EditingSnapshot& snapshot) {
     if (sameBase)
         photo = _photoPath;
     else if (snapshot.base != 0 && !snapshot.photo.isNull())
-        photo = writeFile(home, snapshot.photo, photoKey);
+        photo = writeFile(home, snapshot.photo, photoKey, snapshot.metadata);
     if (snapshot.base != 0 && photo.isEmpty()) {
         qCWarning(lcEditing) << "the photo's base could not be saved";
         return false;

@@ -14,6 +14,7 @@
 #include <QString>
 
 #include "platform/Image.h"
+#include "platform/PhotoMetadata.h"
 
 namespace grinsley {
 
@@ -27,6 +28,7 @@ struct PhotoPatch {
 // patches laid over it in order since; the base's pixels come only when it has not been handed over before.
 struct EditingSnapshot {
     platform::Image photo; // the base's pixels when they must be written; null otherwise
+    platform::PhotoMetadata metadata; // written into the base's file with it
     qint64 base = 0;       // which base the patches go over; 0: no photo
     std::vector<PhotoPatch> patches;
     platform::Image piece; // null: no piece
@@ -56,6 +58,9 @@ public:
     bool holdsBase(qint64 base);
     // A base and patches read back at a start, as if this run had written them.
     void adoptBase(qint64 base, const QString& path, const std::vector<std::pair<qint64, QString>>& patches);
+    // What the base's file keeps of the file its photo was opened from (the location too: it never leaves this
+    // folder).
+    static platform::PhotoMetadata metadataOf(const QString& basePath);
 
     // The editing state's own folder, in the program's data (not the cache a cleaner may empty).
     static QString folder();
@@ -82,7 +87,8 @@ private:
     bool write(const EditingSnapshot& snapshot);
     // A snapshot that brings no base takes that of the one it replaces, when it is the same base.
     static void keepBase(EditingSnapshot& newer, const std::optional<EditingSnapshot>& older);
-    QString writeFile(const QString& home, const platform::Image& image, const char* stem);
+    QString writeFile(const QString& home, const platform::Image& image, const char* stem,
+                      const platform::PhotoMetadata& metadata = {});
     QString writeImage(const QString& home, const platform::Image& image, const char* stem, qint64& writtenKey,
                        QString& writtenPath);
 

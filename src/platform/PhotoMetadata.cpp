@@ -55,9 +55,6 @@ std::shared_ptr<const Kept> keptOf(Exiv2::Image& image) {
 }
 } // namespace
 
-namespace {
-} // namespace
-
 PhotoMetadata PhotoMetadata::readEncoded(const QByteArray& encoded) {
     initialise();
     PhotoMetadata metadata;

@@ -94,11 +94,23 @@ TEST_F(EditingStateTest, EachEditIsSavedWithoutAQuit) {
 
 // A save after a paste writes the pasted rectangle, not the photo again; Undo is a rectangle too. A restart
 // lays the rectangles over the photo in order, and goes on saving only what changes; past half the photo's
-// size in rectangles the photo is written whole again.
+// size in rectangles the photo is written whole again. The metadata of the file the photo came from goes with
+// the photo each time.
 TEST_F(EditingStateTest, SavesAfterAPasteWriteItsRectangle) {
+    const QString camera = home() + "/camera.jpg";
+    ASSERT_TRUE(grinsley::testing::writeCameraJpeg(camera, {40, 30}, 1));
+    QFile cameraFile(camera);
+    ASSERT_TRUE(cameraFile.open(QIODevice::ReadOnly));
+    const auto expectCameraMetadata = [](const platform::PhotoMetadata& kept) {
+        EXPECT_EQ(kept.dateTaken(), "2026:05:04 12:34:56");
+        EXPECT_EQ(kept.cameraModel(), "Test One");
+        EXPECT_TRUE(kept.hasLocation()) << "dropped only from copies that leave";
+        EXPECT_TRUE(kept.hasColourProfile());
+    };
     DrawView* canvas = makeCanvas();
     canvas->setSavesAfterEachEdit(true);
     canvas->setCurrentImage(Image(grinsley::testing::gradientPhoto({800, 800})));
+    canvas->setPhotoMetadata(platform::PhotoMetadata::readEncoded(cameraFile.readAll()));
     QCoreApplication::processEvents();
     EditingStateWriter::shared().waitUntilIdle();
     const QString base = platform::UserDefaults::standard().stringForKey("currentImage");
@@ -120,6 +132,7 @@ TEST_F(EditingStateTest, SavesAfterAPasteWriteItsRectangle) {
     const QImage edited = canvas->currentImage().bitmap();
     DrawView* again = restored();
     EXPECT_EQ(again->currentImage().bitmap().convertToFormat(QImage::Format_RGB32), edited.convertToFormat(QImage::Format_RGB32));
+    expectCameraMetadata(again->photoMetadata());
 
     // The restored canvas goes on where the saved state ended.
     again->setSavesAfterEachEdit(true);
@@ -139,7 +152,9 @@ TEST_F(EditingStateTest, SavesAfterAPasteWriteItsRectangle) {
     EXPECT_NE(platform::UserDefaults::standard().stringForKey("currentImage"), base) << "the photo whole again";
     EXPECT_LT(patches().size(), 12);
     const QImage last = again->currentImage().bitmap();
-    EXPECT_EQ(restored()->currentImage().bitmap().convertToFormat(QImage::Format_RGB32), last.convertToFormat(QImage::Format_RGB32));
+    DrawView* third = restored();
+    EXPECT_EQ(third->currentImage().bitmap().convertToFormat(QImage::Format_RGB32), last.convertToFormat(QImage::Format_RGB32));
+    expectCameraMetadata(third->photoMetadata());
 }
 
 // Killed at any moment while it edits and saves, the editor leaves one whole edit on disk: the photo, the
