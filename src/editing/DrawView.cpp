@@ -189,13 +189,23 @@ pieces::Cut DrawView::cutOf(const pieces::PhotoRegion& region) const {
     return {region, outline};
 }
 
+pieces::PhotoRegion DrawView::selectedRegion() const {
+    return {scaleSelectionFrame().center(), scaleSelectedRegion().size(), _selectionView->rotationAngle()};
+}
+
+pieces::PhotoRegion DrawView::pasteRegion() const {
+    const QRectF f = scaleSelectionFrame();
+    // Summed in double precision, kept as float.
+    const QPointF centre(float(double(f.x()) + double(f.width()) * 0.5), float(double(f.y()) + double(f.height()) * 0.5));
+    return {centre, scaleSelectedRegion().size(), _selectionView->rotationAngle()};
+}
+
 void DrawView::doCopy() {
     finishDrawing();
     if (!_selectionView || _image.isNull())
         return;
     _selectionView->runAnimation();
-    startDrawing({{cutOf({scaleSelectionFrame().center(), scaleSelectedRegion().size(), _selectionView->rotationAngle()})}, pieceMask(), {}},
-                 true);
+    startDrawing({{cutOf(selectedRegion())}, pieceMask(), {}}, true);
 }
 
 QImage DrawView::pieceMask() const {
@@ -306,25 +316,28 @@ void DrawView::blendIn(const pieces::Drawing& drawing, const pieces::Drawn& draw
             return blended;
         },
         [this, shown, box, beforeBox](const QImage& blended) {
-            if (_image.bitmap().cacheKey() != shown)
-                return;
-            const qint64 plainVersion = _photoVersion;
-            QImage photo = _image.bitmap();
-            _image = Image();
-            replacePhoto(Image(withPixels(std::move(photo), blended, box.topLeft())));
-            notePatch(box, blended);
-            if (const EditStep* latest = _history.undoable(); latest && latest->versionAfter == plainVersion) {
-                const QRect changed = changedRegion(beforeBox, blended, beforeBox.rect());
-                _history.amendLatest([&](EditStep& step) {
-                    step.region = changed.translated(box.topLeft());
-                    step.before = pixelsOf(beforeBox, changed);
-                    step.after = pixelsOf(blended, changed);
-                    step.versionAfter = _photoVersion;
-                });
-                if (hasComparison())
-                    compareWithLatestStep();
-            }
-            emit blendedPhotoReplaced(plainVersion, _photoVersion);
+            // Written in once an edit being worked out has landed: until then a worker reads the photo.
+            afterDrawing([this, shown, box, beforeBox, blended] {
+                if (_image.bitmap().cacheKey() != shown)
+                    return;
+                const qint64 plainVersion = _photoVersion;
+                QImage photo = _image.bitmap();
+                _image = Image();
+                replacePhoto(Image(withPixels(std::move(photo), blended, box.topLeft())));
+                notePatch(box, blended);
+                if (const EditStep* latest = _history.undoable(); latest && latest->versionAfter == plainVersion) {
+                    const QRect changed = changedRegion(beforeBox, blended, beforeBox.rect());
+                    _history.amendLatest([&](EditStep& step) {
+                        step.region = changed.translated(box.topLeft());
+                        step.before = pixelsOf(beforeBox, changed);
+                        step.after = pixelsOf(blended, changed);
+                        step.versionAfter = _photoVersion;
+                    });
+                    if (hasComparison())
+                        compareWithLatestStep();
+                }
+                emit blendedPhotoReplaced(plainVersion, _photoVersion);
+            });
         });
 }
 
@@ -333,12 +346,7 @@ void DrawView::doPaste() {
     if (!_selectionView || _image.isNull() || !hasSelectedImage())
         return;
     _selectionView->runAnimation();
-    const QRectF f = scaleSelectionFrame();
-    // Summed in double precision, kept as float.
-    const QPointF centre(float(double(f.x()) + double(f.width()) * 0.5),
-                         float(double(f.y()) + double(f.height()) * 0.5));
-    startDrawing({{}, {}, {{_selectionView->imageSelection().bitmap(), -1, {centre, scaleSelectedRegion().size(), _selectionView->rotationAngle()}}}},
-                 false);
+    startDrawing({{}, {}, {{_selectionView->imageSelection().bitmap(), -1, pasteRegion()}}}, false);
 }
 
 // Both pieces come from the photo as it was, so neither paste sees the other's result.
@@ -377,11 +385,7 @@ void DrawView::doSwap() {
     if (!_selectionView || _image.isNull() || !hasSelectedImage())
         return;
     _selectionView->runAnimation();
-    const QRectF f = scaleSelectionFrame();
-    const QPointF centre(float(double(f.x()) + double(f.width()) * 0.5), float(double(f.y()) + double(f.height()) * 0.5));
-    const pieces::PhotoRegion region{centre, scaleSelectedRegion().size(), _selectionView->rotationAngle()};
-    startDrawing({{cutOf({f.center(), region.size, region.angle})}, pieceMask(), {{_selectionView->imageSelection().bitmap(), -1, region}}},
-                 true);
+    startDrawing({{cutOf(selectedRegion())}, pieceMask(), {{_selectionView->imageSelection().bitmap(), -1, pasteRegion()}}}, true);
 }
 
 // Two steps, the Copy and the blank photo, so that one Undo brings the photo back and keeps the cropped piece.
@@ -389,8 +393,7 @@ void DrawView::doCrop() {
     if (!_selectionView || _image.isNull())
         return;
     doCopy();
-    finishDrawing();
-    const StepScope step(this);
+    const StepScope step(this); // after the Copy has landed
     _pending.whole = true; // every pixel changes: the step keeps both photos as they are, without a pass over them
     setCurrentImage(Image(pieces::blankPhoto(_image.pixelSize(), platform::Device::isTablet())));
 }

@@ -204,6 +204,10 @@ private:
     void notePatch(QRect region, const QImage& pixels);
     // Compare shows what the latest step changed, as it was.
     void compareWithLatestStep();
+    // The photo's region under the selection, as Copy cuts it and as Paste lays a piece down (its centre kept
+    // as a float).
+    pieces::PhotoRegion selectedRegion() const;
+    pieces::PhotoRegion pasteRegion() const;
     // A piece of a region of the photo, clipped to the current shape (softened by the drawing's mask).
     pieces::Cut cutOf(const pieces::PhotoRegion& region) const;
     // Works a drawing out (on a worker when it is large) and lands it: the pastes drawn into the photo, the
