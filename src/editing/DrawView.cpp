@@ -229,11 +229,8 @@ void DrawView::setEdgeSoftness(double softness) {
 // lands, since every edit waits for that first. The worker lets go of the photo before it answers, so that the
 // landing writes into it in place.
 void DrawView::startDrawing(pieces::Drawing drawing, bool takesPiece) {
-    if (!drawing.pastes.empty()) {
+    if (!drawing.pastes.empty())
         _blend.cancel(); // this edit changes the photo the blend was for
-        if (_image.bitmap().format() != QImage::Format_ARGB32_Premultiplied) // once per photo, before the pastes
-            _image = Image(_image.bitmap().convertToFormat(QImage::Format_ARGB32_Premultiplied));
-    }
     Landing landing{std::move(drawing), takesPiece, selectionPlace()};
     if (landing.drawing.pixels() < _drawingOnWorkerFrom) {
         land(landing, pieces::draw(_image.bitmap(), landing.drawing));
