@@ -139,7 +139,7 @@ void undoRedo(benchmark::State& state) {
     state.counters["step_bytes"] = double(c.view->history().bytes());
 }
 
-// Copy, Paste, Swap, Flip and Undo on a 12-megapixel photo, each timed as the interface thread spends it (the
+// Copy, Paste, Swap, Compare, Flip and Undo on a 12-megapixel photo, each timed as the interface thread spends it (the
 // command, and apart from it the landing of its pixels worked out on a worker), and until it shows (the canvas
 // is the photo's only holder, as in the editor between saves).
 void editsAtFullSize(benchmark::State& state) {
@@ -162,6 +162,8 @@ void editsAtFullSize(benchmark::State& state) {
         view->selectionView()->setCenter({250, 400});
         timed("paste", [&] { view->doPaste(); });
         timed("swap", [&] { view->doSwap(); });
+        timed("compare", [&] { view->setComparing(true); });
+        view->setComparing(false);
         timed("flip", [&] { view->flipHorizontally(); });
         timed("undo", [&] { view->doUndo(); });
     }

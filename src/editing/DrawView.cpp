@@ -588,9 +588,24 @@ void DrawView::setComparing(bool comparing) {
     if (comparing == _comparing)
         return;
     _comparing = comparing;
-    // The photo as it was, made while Compare is held (drawn whole, as the photo is, so that nothing but the
-    // change shows), nothing over it.
-    _comparedPhoto = comparing ? withPixels(_image.bitmap().copy(), _comparison.before, _comparison.region.topLeft()) : QImage();
+    _comparedPhoto = QImage();
+    _compare.cancel();
+    if (comparing) {
+        // The photo as it was, made while Compare is held (drawn whole, as the photo is, so that nothing but the
+        // change shows), nothing over it. A large photo is copied on a worker, which lets go of the photo as
+        // soon as it has its copy; the photo shows as it is until then.
+        auto asItWas = [photo = _image.bitmap(), comparison = _comparison]() mutable {
+            const QImage shown = std::exchange(photo, QImage());
+            return withPixels(shown.copy(), comparison.before, comparison.region.topLeft());
+        };
+        if (qsizetype(_image.bitmap().width()) * _image.bitmap().height() < _drawingOnWorkerFrom)
+            _comparedPhoto = asItWas();
+        else
+            _compare.start(asItWas, [this](QImage photo) {
+                _comparedPhoto = std::move(photo);
+                update();
+            });
+    }
     if (_selectionView)
         _selectionView->setVisible(!comparing);
     update();
@@ -721,7 +736,8 @@ void DrawView::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget
         return;
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
     // The earlier photo has the same size: a paste never changes it.
-    painter->drawImage(QRectF(imageOffset(), _image.size() / qreal(_scaleRatio)), _comparing ? _comparedPhoto : _image.bitmap());
+    painter->drawImage(QRectF(imageOffset(), _image.size() / qreal(_scaleRatio)),
+                       _comparing && !_comparedPhoto.isNull() ? _comparedPhoto : _image.bitmap());
     if (_faceMarkers.empty() || _comparing)
         return;
     // Thin and light, with a dark edge, so that they show on any photo and hide no face.

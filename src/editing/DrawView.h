@@ -92,7 +92,8 @@ public:
     const EditHistory& history() const { return _history; }
     // Limits other than the defaults drop the history.
     void setHistoryLimits(qsizetype maxBytes, int maxSteps) { _history = EditHistory(maxBytes, maxSteps); }
-    // The pixels an edit passes over from which it works them out on a worker.
+    // The pixels an edit passes over from which it works them out on a worker (and the size of photo from which
+    // Compare makes the photo as it was on one).
     static constexpr qsizetype defaultDrawingOnWorkerFrom = 400'000;
     void setDrawingOnWorkerFrom(qsizetype pixels) { _drawingOnWorkerFrom = pixels; }
     // An edit is being worked out on a worker and has not landed.
@@ -240,6 +241,7 @@ private:
     quint64 _drawings = 0;
     // A later paste's blend replaces an earlier one's.
     platform::BackgroundJob<QImage> _blend{this}; // the blended box
+    platform::BackgroundJob<QImage> _compare{this}; // the photo as it was, for Compare
     double _edgeSoftness = defaultEdgeSoftness;
     struct Comparison {
         QRect region; // photo pixels
