@@ -92,8 +92,7 @@ public:
     const EditHistory& history() const { return _history; }
     // Limits other than the defaults drop the history.
     void setHistoryLimits(qsizetype maxBytes, int maxSteps) { _history = EditHistory(maxBytes, maxSteps); }
-    // The pixels an edit passes over from which it works them out on a worker (and the size of photo from which
-    // Compare makes the photo as it was on one).
+    // The pixels an edit passes over from which it works them out on a worker.
     static constexpr qsizetype defaultDrawingOnWorkerFrom = 400'000;
     void setDrawingOnWorkerFrom(qsizetype pixels) { _drawingOnWorkerFrom = pixels; }
     // An edit is being worked out on a worker and has not landed.
@@ -241,13 +240,12 @@ private:
     quint64 _drawings = 0;
     // A later paste's blend replaces an earlier one's.
     platform::BackgroundJob<QImage> _blend{this}; // the blended box
-    platform::BackgroundJob<QImage> _compare{this}; // the photo as it was, for Compare
     double _edgeSoftness = defaultEdgeSoftness;
     struct Comparison {
         QRect region; // photo pixels
         QImage before;
     } _comparison; // what the last paste of any kind changed, as it was
-    QImage _comparedPhoto; // while comparing
+    PhotoPatch _comparedBox; // while comparing: the photo as it was around what changed
     bool _comparing = false;
     std::vector<QPolygonF> _faceMarkers;
     QPointF _pressedAt;

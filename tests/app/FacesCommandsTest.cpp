@@ -1,5 +1,3 @@
-#include <limits>
-
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
@@ -209,18 +207,19 @@ TEST_F(FacesCommandsTest, SwapFacesOnTheBarsAndCompare) {
             return canvas;
         };
         const QImage before = drawn();
-        const bool onWorker = idiom == platform::Idiom::Tablet; // the photo as it was made on a worker, or at once
-        editor->drawView()->setDrawingOnWorkerFrom(onWorker ? 0 : std::numeric_limits<qsizetype>::max());
         editor->swapFacesButtonTouched();
         ASSERT_TRUE(searchEnds(editor));
         const QImage after = drawn();
         ASSERT_NE(after, before);
         ASSERT_TRUE(editor->compareItem()->isEnabled());
         QTest::mousePress(compare, Qt::LeftButton);
-        if (onWorker)
-            EXPECT_TRUE(QTest::qWaitFor([&] { return drawn() == before; }, 5000)) << "held: the photo before the swap";
-        else
-            EXPECT_EQ(drawn(), before) << "held: the photo before the swap";
+        // Held: the photo before the swap (drawn around what changed over the photo as it is: to rounding).
+        const QImage held = drawn();
+        int worst = 0;
+        for (int y = 0; y < held.height(); ++y)
+            for (int x = 0; x < held.width(); ++x)
+                worst = std::max(worst, channelDistance(held.pixel(x, y), before.pixel(x, y)));
+        EXPECT_LE(worst, 2);
         QTest::mouseRelease(compare, Qt::LeftButton);
         EXPECT_EQ(drawn(), after);
         editor->scrollView()->setFocus();

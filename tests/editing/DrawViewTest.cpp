@@ -591,6 +591,36 @@ TEST(PieceOperations, MaskOpacityIsOneMinusTheSample) {
     }
 }
 
+// Compare, held after a hard-edged paste on a photo larger than the canvas, draws the photo as it was, at the
+// canvas's own scale and zoomed in at a scale that puts the edges of the change between screen pixels.
+TEST_F(DrawViewTest, ComparingDrawsThePhotoAsItWas) {
+    canvas->setCurrentImage(Image(grinsley::testing::gradientPhoto({1700, 1300})));
+    canvas->setEdgeSoftness(0);
+    canvas->changeSelectionShape(RectangleShape);
+    overlay()->setCenter({100, 150});
+    canvas->doCopy();
+    overlay()->setCenter({260, 230});
+    const auto drawn = [&](qreal zoom) {
+        QImage screen((canvas->bounds().size() * zoom).toSize(), QImage::Format_RGB32);
+        screen.fill(Qt::black);
+        QPainter painter(&screen);
+        painter.scale(zoom, zoom);
+        canvas->paint(&painter, nullptr, nullptr);
+        return screen;
+    };
+    const QImage before[] = {drawn(1), drawn(2.7)};
+    canvas->doPaste();
+    canvas->setComparing(true);
+    for (int i : {0, 1}) {
+        const QImage held = drawn(i ? 2.7 : 1);
+        int worst = 0;
+        for (int y = 0; y < held.height(); ++y)
+            for (int x = 0; x < held.width(); ++x)
+                worst = std::max(worst, channelDistance(held.pixel(x, y), before[i].pixel(x, y)));
+        EXPECT_LE(worst, 2) << "zoom " << (i ? 2.7 : 1);
+    }
+}
+
 // A canvas with a photo, a piece from one face over the other, for people to look at.
 TEST_F(DrawViewTest, RendersTheCanvas) {
     const Image photo = platform::Bundle::imageNamed("Sample1", "jpg");
