@@ -238,7 +238,7 @@ void DrawView::startDrawing(pieces::Drawing drawing, bool takesPiece) {
     }
     std::promise<pieces::Drawn> promise;
     const quint64 id = ++_drawings;
-    _drawing = Drawing{id, landing, promise.get_future(), {}};
+    _drawing = DrawingUnderWay{id, landing, promise.get_future(), {}};
     std::thread([promise = std::move(promise), photo = _image.bitmap(), drawing = landing.drawing, canvas = QPointer<DrawView>(this),
                  id]() mutable {
         platform::yieldToTheInterface();
@@ -256,7 +256,7 @@ void DrawView::startDrawing(pieces::Drawing drawing, bool takesPiece) {
 void DrawView::finishDrawing() {
     if (!_drawing)
         return;
-    Drawing drawing = std::move(*_drawing);
+    DrawingUnderWay drawing = std::move(*_drawing);
     _drawing.reset();
     land(drawing.landing, drawing.result.get());
     for (const auto& then : drawing.then)

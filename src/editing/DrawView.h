@@ -230,13 +230,13 @@ private:
     float _scaleRatio = 1;
     bool _blendsIn = false;
     qsizetype _drawingOnWorkerFrom = defaultDrawingOnWorkerFrom;
-    struct Drawing {
+    struct DrawingUnderWay {
         quint64 id = 0;
         Landing landing;
         std::future<pieces::Drawn> result;
         std::vector<std::function<void()>> then;
     };
-    std::optional<Drawing> _drawing;
+    std::optional<DrawingUnderWay> _drawing;
     quint64 _drawings = 0;
     // A later paste's blend replaces an earlier one's.
     platform::BackgroundJob<QImage> _blend{this}; // the blended box
