@@ -326,8 +326,8 @@ void DrawView::blendIn(const pieces::Drawing& drawing, const pieces::Drawn& draw
                     const QRect changed = changedRegion(beforeBox, blended, beforeBox.rect());
                     _history.amendLatest([&](EditStep& step) {
                         step.region = changed.translated(box.topLeft());
-                        step.before = pixelsOf(beforeBox, changed);
-                        step.after = pixelsOf(blended, changed);
+                        step.before = viewOf(beforeBox, changed);
+                        step.after = viewOf(blended, changed);
                         step.versionAfter = _photoVersion;
                     });
                     if (hasComparison())

@@ -27,6 +27,18 @@ QImage EditStep::photoAt(QImage photo, bool afterIt) const {
 
 QImage pixelsOf(const QImage& image, QRect rect) { return rect.isEmpty() ? QImage() : image.copy(rect); }
 
+QImage viewOf(const QImage& image, QRect rect) {
+    rect &= image.rect();
+    if (rect.isEmpty() || image.depth() % 8 != 0)
+        return pixelsOf(image, rect);
+    if (rect == image.rect())
+        return image;
+    auto* kept = new QImage(image);
+    const uchar* start = kept->constScanLine(rect.top()) + std::size_t(rect.left()) * std::size_t(kept->depth() / 8);
+    return QImage(start, rect.width(), rect.height(), kept->bytesPerLine(), kept->format(),
+                  [](void* image) { delete static_cast<QImage*>(image); }, kept);
+}
+
 QImage withPixels(QImage photo, const QImage& pixels, QPoint at) {
     const QRect target = QRect(at, pixels.size()) & photo.rect();
     if (target.isEmpty())

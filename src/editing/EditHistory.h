@@ -84,6 +84,10 @@ QRect changedRegion(const QImage& a, const QImage& b, QRect within);
 
 // The pixels of a rectangle of an image; none for an empty rectangle (where QImage::copy gives the whole image).
 QImage pixelsOf(const QImage& image, QRect rect);
+// The same pixels read where they lie, without a copy: the view keeps the image's pixels alive and never
+// writes them (a write to the image itself, shared with the view, copies it first). For boxes made to be kept,
+// not for whole photos, which a view would keep whole.
+QImage viewOf(const QImage& image, QRect rect);
 
 // `photo` with `pixels` copied over it at `at` (same format; the rows are copied as they are).
 QImage withPixels(QImage photo, const QImage& pixels, QPoint at);

@@ -125,7 +125,8 @@ qsizetype Drawing::pixels() const {
 }
 
 // The pastes are drawn into a copy of the box they reach, never into the photo: the photo may be on screen and
-// its pixels before are the step's. Only the rectangle that changed is kept of either side.
+// its pixels before are the step's. Only the rectangle that changed is kept of either side, read where it lies
+// in the box (at full size every copy is megabytes).
 Drawn draw(const QImage& photo, const Drawing& drawing) {
     Drawn out;
     for (const Cut& cut : drawing.cuts)
@@ -143,10 +144,9 @@ Drawn draw(const QImage& photo, const Drawing& drawing) {
         pastePieceInto(afterBox, piece, paste.region.centre - out.box.topLeft(), paste.region.angle, paste.region.size);
     }
     const QRect changed = changedRegion(out.beforeBox, afterBox, afterBox.rect());
-    const bool all = changed == afterBox.rect();
     out.changed = changed.translated(out.box.topLeft());
-    out.before = all ? out.beforeBox : pixelsOf(out.beforeBox, changed);
-    out.after = all ? afterBox : pixelsOf(afterBox, changed);
+    out.before = viewOf(out.beforeBox, changed);
+    out.after = viewOf(afterBox, changed);
     return out;
 }
 
