@@ -214,11 +214,13 @@ QImage DrawView::pieceMask() const {
     if (_edgeSoftness != defaultEdgeSoftness)
         return _selectionView->selectionShape()->softEdgeMask(256, _edgeSoftness);
     // Without a readable mask the piece keeps its clipped, unsoftened edge rather than coming out empty.
+    // The shape's mask file is read once, not at every Copy.
     const QString maskPath = _selectionView->getPathForMaskFile();
-    const QImage mask = maskPath.isEmpty() ? QImage() : QImage(maskPath);
-    if (mask.isNull())
+    if (maskPath != _maskFile.first)
+        _maskFile = {maskPath, maskPath.isEmpty() ? QImage() : QImage(maskPath)};
+    if (_maskFile.second.isNull())
         qCWarning(lcEditing) << "selection mask missing or unreadable:" << maskPath;
-    return mask;
+    return _maskFile.second;
 }
 
 void DrawView::setEdgeSoftness(double softness) {
@@ -691,7 +693,7 @@ void DrawView::restoreApplicationState() {
         }
         if (!photo.isNull()) {
             setCurrentImage(Image(photo));
-            _photoMetadata = EditingStateWriter::metadataOf(photoPath);
+            _photoMetadata = platform::PhotoMetadata::readFile(photoPath); // the base's file carries it
             // Whole, the saved state goes on from here: the next save writes only what changes.
             if (patches.size() == std::size_t(stored.size())) {
                 _statePatches = std::move(patches);

@@ -241,6 +241,7 @@ private:
     // A later paste's blend replaces an earlier one's.
     platform::BackgroundJob<QImage> _blend{this}; // the blended box
     double _edgeSoftness = defaultEdgeSoftness;
+    mutable std::pair<QString, QImage> _maskFile; // the shape's mask file as last read
     struct Comparison {
         QRect region; // photo pixels
         QImage before;

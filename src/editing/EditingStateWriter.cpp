@@ -116,15 +116,6 @@ void EditingStateWriter::adoptBase(qint64 base, const QString& path, const std::
     _patches = patches;
 }
 
-platform::PhotoMetadata EditingStateWriter::metadataOf(const QString& basePath) {
-    QFile file(basePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const uchar* mapped = file.map(0, file.size());
-    return mapped ? platform::PhotoMetadata::readEncoded(QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), qsizetype(file.size())))
-                  : platform::PhotoMetadata::readEncoded(file.readAll());
-}
-
 bool EditingStateWriter::saveNow(const EditingSnapshot& snapshot) {
     EditingSnapshot last = snapshot;
     {

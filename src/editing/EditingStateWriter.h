@@ -58,9 +58,6 @@ public:
     bool holdsBase(qint64 base);
     // A base and patches read back at a start, as if this run had written them.
     void adoptBase(qint64 base, const QString& path, const std::vector<std::pair<qint64, QString>>& patches);
-    // What the base's file keeps of the file its photo was opened from (the location too: it never leaves this
-    // folder).
-    static platform::PhotoMetadata metadataOf(const QString& basePath);
 
     // The editing state's own folder, in the program's data (not the cache a cleaner may empty).
     static QString folder();

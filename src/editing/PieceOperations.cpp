@@ -119,8 +119,10 @@ qsizetype Drawing::pixels() const {
     qsizetype total = 0;
     for (const Cut& cut : cuts)
         total += qsizetype(cut.region.size.width() * cut.region.size.height());
-    for (const Paste& paste : pastes)
-        total += qsizetype(pasteReach(paste.region).width()) * pasteReach(paste.region).height();
+    for (const Paste& paste : pastes) {
+        const QRect reach = pasteReach(paste.region);
+        total += qsizetype(reach.width()) * reach.height();
+    }
     return total;
 }
 

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include <QColorSpace>
+#include <QFile>
 #include <QLoggingCategory>
 
 #include <exiv2/exiv2.hpp>
@@ -66,6 +67,15 @@ PhotoMetadata PhotoMetadata::readEncoded(const QByteArray& encoded) {
         qCDebug(lcMetadata) << "no metadata read:" << e.what();
     }
     return metadata;
+}
+
+PhotoMetadata PhotoMetadata::readFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    if (const uchar* mapped = file.map(0, file.size()))
+        return readEncoded(QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), qsizetype(file.size())));
+    return readEncoded(file.readAll());
 }
 
 QString PhotoMetadata::dateTaken() const {

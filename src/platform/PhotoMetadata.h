@@ -16,6 +16,8 @@ public:
     PhotoMetadata() = default;
     // From a photo's encoded bytes (a mapped file); nothing when it has none or cannot be read.
     static PhotoMetadata readEncoded(const QByteArray& encoded);
+    // From a photo file, read where it lies (mapped).
+    static PhotoMetadata readFile(const QString& path);
 
     bool isEmpty() const { return !_kept; }
     QString dateTaken() const;

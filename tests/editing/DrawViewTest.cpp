@@ -135,6 +135,10 @@ TEST_F(DrawViewTest, PieceIsClippedToTheShapeAndSoftenedAtItsEdge) {
     EXPECT_GT(nearEdge, 0);
     EXPECT_LT(nearEdge, 255);
     EXPECT_LT(qAlpha(piece.pixel(44, 130)), 40);
+    // A rectangle, copied after that, is softened by its own mask: its corners stay.
+    canvas->changeSelectionShape(RectangleShape);
+    canvas->doCopy();
+    EXPECT_EQ(qAlpha(overlay()->imageSelection().bitmap().pixel(12, 16)), 255);
 }
 
 TEST_F(DrawViewTest, WithoutAMaskThePieceIsStillClippedToItsShape) {
