@@ -157,6 +157,7 @@ public:
     void socialUploadButtonTouched() {}
     // The album's answer: silent on success, an alert that says why on failure.
     void saveCompleted(const std::optional<platform::ErrorRecord>& error);
+    const platform::Image& photoToShare();
     void mailComposeControllerDidFinishWithResult(platform::MailComposer* composer, platform::MailComposeResult result);
 
     // --- Hint bubble and shape picker

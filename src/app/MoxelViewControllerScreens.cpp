@@ -116,12 +116,18 @@ void MoxelViewController::actionSheetDidDismissWithButtonIndex(platform::ActionS
         _currentActionSheet = nullptr;
 }
 
+// What is shared is the photo with every edit asked for: one still being worked out lands first.
+const platform::Image& MoxelViewController::photoToShare() {
+    _drawView->finishDrawing();
+    return _drawView->currentImage();
+}
+
 // Encoded and written on a thread of its own; the interface goes on meanwhile.
 void MoxelViewController::saveButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Save"));
-    _drawView->finishDrawing(); // what is shared is the photo with every edit asked for
+    const platform::Image photo = photoToShare();
     const qint64 saved = _drawView->photoVersion();
-    PhotoSharing::saveToAlbum(_drawView->currentImage(), _drawView->photoMetadata(),
+    PhotoSharing::saveToAlbum(photo, _drawView->photoMetadata(),
                               [self = QPointer<MoxelViewController>(this), saved](const std::optional<platform::ErrorRecord>& error) {
                                   if (!self)
                                       return;
@@ -145,8 +151,8 @@ void MoxelViewController::saveAsButtonTouched() {
     connect(dialog, &QFileDialog::fileSelected, this, [this, dialog](const QString& chosen) {
         const QString format = dialog->format();
         const QString path = SaveAsDialog::withSuffix(chosen, format);
-        _drawView->finishDrawing();
-        _saveAs.start([photo = _drawView->currentImage().bitmap(), path, format, quality = dialog->quality(),
+        const QImage photo = photoToShare().bitmap(); // before the version below is read
+        _saveAs.start([photo, path, format, quality = dialog->quality(),
                        metadata = _drawView->photoMetadata(), keep = photosettings::keepsLocation()] {
                           return SaveAsDialog::write(photo, path, format, quality, metadata, keep);
                       },
@@ -176,8 +182,7 @@ void MoxelViewController::saveCompleted(const std::optional<platform::ErrorRecor
 
 void MoxelViewController::emailButtonTouched() {
     TallyAPI::logEvent(QStringLiteral("Email"));
-    _drawView->finishDrawing();
-    const platform::Image photo = _drawView->currentImage();
+    const platform::Image photo = photoToShare();
     GrinsleyCommon::presentMailComposer(
         this, [this, &photo](platform::MailComposer& composer) { PhotoSharing::composePhotoMail(composer, photo, _drawView->photoMetadata()); },
         [this, mailed = _drawView->photoVersion()](platform::MailComposer* c, platform::MailComposeResult r) {
@@ -250,8 +255,7 @@ void MoxelViewController::dialogDidComplete(SocialDialog*) { TallyAPI::logEvent(
 void MoxelViewController::uploadPhotoToSocial() {
     dismissPopoverViews(false); // nothing floats over a full screen
     auto* upload = new UploadPhotoViewController;
-    _drawView->finishDrawing();
-    upload->setDisplayImage(_drawView->currentImage().bitmap());
+    upload->setDisplayImage(photoToShare().bitmap());
     presentModalViewController(upload, true); // kept by nobody here: it closes itself
 }
 
