@@ -220,6 +220,7 @@ TEST_F(FacesCommandsTest, SwapFacesOnTheBarsAndCompare) {
             for (int x = 0; x < held.width(); ++x)
                 worst = std::max(worst, channelDistance(held.pixel(x, y), before.pixel(x, y)));
         EXPECT_LE(worst, 2);
+        renderScreenToPng(editor->window(), idiom == platform::Idiom::Phone ? "compare-held-phone" : "compare-held-tablet");
         QTest::mouseRelease(compare, Qt::LeftButton);
         EXPECT_EQ(drawn(), after);
         editor->scrollView()->setFocus();
